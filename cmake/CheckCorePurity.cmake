@@ -1,0 +1,16 @@
+# Usage: cmake -DCORE_DIR=<dir> -P CheckCorePurity.cmake
+# Fails when a core source or header includes windows.h or another Win32 header (any letter case).
+file(GLOB_RECURSE core_files "${CORE_DIR}/*.h" "${CORE_DIR}/*.hpp" "${CORE_DIR}/*.cpp")
+set(win32_headers "windows|winsock2?|ws2tcpip|winbase|winuser|winreg|tlhelp32|psapi|shellapi|commctrl|shlobj")
+set(offenders "")
+foreach(f IN LISTS core_files)
+  file(READ "${f}" text)
+  string(TOLOWER "${text}" text)
+  if(text MATCHES "#[ \t]*include[ \t]*[<\"](${win32_headers})\\.h[>\"]")
+    list(APPEND offenders "${f}")
+  endif()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n  " offenders_text)
+  message(FATAL_ERROR "Core files include Windows headers:\n  ${offenders_text}")
+endif()

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages only, what building, running and testing Palisor needs.
+# Idempotent: a second run installs nothing and takes a second.
+set -euo pipefail
+
+need_pkgs=(cmake make g++ googletest
+           g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+           wine wine32:i386 xvfb xauth imagemagick fp-utils)
+
+missing=()
+have_i386=$(dpkg --print-foreign-architectures | grep -c '^i386$' || true)
+for p in "${need_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ "$have_i386" -eq 0 ]; then
+    $sudo_cmd dpkg --add-architecture i386
+  fi
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,69 @@
+// The single entry of the decision engine: one WM_COPYDATA message in, the cells of the calling
+// process written back. Tells network from system events, answers events that arrive while
+// another one is being decided as busy, and hands the others to the guards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/engine/EngineState.h"
+#include "core/engine/EventHandlers.h"
+#include "core/events/EventRecords.h"
+#include "core/events/EventViews.h"
+#include "core/platform/ProcessMemory.h"
+#include "core/settings/Settings.h"
+
+namespace palisor::engine {
+
+// Largest number of payload bytes read from a calling process for one event. A longer
+// PayloadLength is clipped to it: the event is decided on its first 64 KiB.
+inline constexpr std::size_t kMaxPayloadRead = 64 * 1024;
+
+class EventDispatcher {
+ public:
+  EventDispatcher(platform::ProcessMemory& memory, std::uint32_t ownProcessId, const settings::Settings& settings,
+                  EngineState& state, NetworkEventHandler& network, SystemEventHandler& system, ErrorSink& errors);
+
+  // Handles one message; returns the message result, always 1. `data` holds `size` bytes (the
+  // COPYDATASTRUCT's lpData and cbData). A message shorter than its record is ignored: its cell
+  // addresses are not in it, so nothing can be answered.
+  std::intptr_t OnCopyData(std::uintptr_t wParam, const void* data, std::size_t size);
+
+  const events::NetworkEventRecord& LastNetworkRecord() const { return networkRecord_; }
+  const events::SystemEventRecord& LastSystemRecord() const { return systemRecord_; }
+  const events::NetworkEventView& LastNetworkEvent() const { return networkView_; }
+
+ private:
+  void AnswerBusyNetwork(const void* data);
+  void AnswerBusySystem(const void* data);
+  void HandleSystemEvent(const void* data);
+  void HandleNetworkEvent(const void* data);
+  void ReadPayload();
+  void WriteByte(std::uint32_t processId, std::uint32_t cell, std::uint8_t value);
+  void WriteInt32(std::uint32_t processId, std::uint32_t cell, std::int32_t value);
+
+  platform::ProcessMemory& memory_;
+  const std::uint32_t ownProcessId_;
+  const settings::Settings& settings_;
+  EngineState& state_;
+  NetworkEventHandler& network_;
+  SystemEventHandler& system_;
+  ErrorSink& errors_;
+
+  events::NetworkEventRecord networkRecord_{};
+  events::SystemEventRecord systemRecord_{};
+  events::NetworkEventRecord scratchNetworkRecord_{};
+  events::SystemEventRecord scratchSystemRecord_{};
+  events::NetworkEventView networkView_;
+  events::SystemEventView systemView_;
+};
+
+// A handler that passes every event with no speed limit.
+class PassAllHandler final : public NetworkEventHandler, public SystemEventHandler {
+ public:
+  NetworkVerdict DecideNetworkEvent(const events::NetworkEventView&) override { return {true, 0}; }
+  bool DecideSystemEvent(const events::SystemEventView&) override { return true; }
+};
+
+}  // namespace palisor::engine

@@ -1,0 +1,58 @@
+#include "core/stores/ListModel.h"
+
+#include <utility>
+
+namespace palisor::stores {
+
+const std::string& Row::Column(std::size_t column) const {
+  static const std::string kEmpty;
+  if (column == 0) return caption;
+  return column - 1 < subItems.size() ? subItems[column - 1] : kEmpty;
+}
+
+void ListModel::Append(Row row) {
+  row.subItems.resize(subItemCount_);
+  rows_.push_back(std::move(row));
+  Changed();
+}
+
+void ListModel::Append(std::string caption, std::vector<std::string> subItems) {
+  Append(Row{std::move(caption), std::move(subItems)});
+}
+
+void ListModel::RemoveAt(std::size_t index) {
+  if (index >= rows_.size()) return;
+  rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
+  selected_ = kNoSelection;
+  Changed();
+}
+
+void ListModel::Clear() {
+  rows_.clear();
+  selected_ = kNoSelection;
+  Changed();
+}
+
+void ListModel::SetText(std::size_t index, std::size_t column, std::string text) {
+  if (index >= rows_.size()) return;
+  Row& row = rows_[index];
+  if (column == 0) {
+    row.caption = std::move(text);
+  } else if (column - 1 < row.subItems.size()) {
+    row.subItems[column - 1] = std::move(text);
+  } else {
+    return;
+  }
+  Changed();
+}
+
+void ListModel::Select(int index) {
+  selected_ = (index >= 0 && static_cast<std::size_t>(index) < rows_.size()) ? index : kNoSelection;
+}
+
+void ListModel::Changed() {
+  ++revision_;
+  if (observer_) observer_->OnListChanged(*this);
+}
+
+}  // namespace palisor::stores

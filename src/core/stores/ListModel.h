@@ -1,0 +1,68 @@
+// An ordered list of rows, each a caption with a fixed number of sub-item texts, and a selection
+// of one row or none. The lists of the system (rules, application entries, logs) are these
+// models: the engine reads them in place, the window only shows them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace palisor::stores {
+
+struct Row {
+  std::string caption;
+  std::vector<std::string> subItems;
+
+  // Column 0 is the caption, column c > 0 the sub-item c - 1 (empty when the row has none).
+  const std::string& Column(std::size_t column) const;
+};
+
+class ListModel;
+
+class ListObserver {
+ public:
+  virtual ~ListObserver() = default;
+  virtual void OnListChanged(const ListModel& list) = 0;
+};
+
+class ListModel {
+ public:
+  static constexpr int kNoSelection = -1;
+
+  explicit ListModel(std::size_t subItemCount = 0) : subItemCount_(subItemCount) {}
+
+  std::size_t Count() const { return rows_.size(); }
+  bool Empty() const { return rows_.empty(); }
+  std::size_t SubItemCount() const { return subItemCount_; }
+  const Row& At(std::size_t index) const { return rows_[index]; }
+  const std::vector<Row>& Rows() const { return rows_; }
+
+  // Appends a row; missing sub-items are added empty, surplus ones dropped.
+  void Append(Row row);
+  void Append(std::string caption, std::vector<std::string> subItems = {});
+  void RemoveAt(std::size_t index);  // the selection is cleared
+  void Clear();
+  void SetText(std::size_t index, std::size_t column, std::string text);
+
+  int Selected() const { return selected_; }
+  bool HasSelection() const { return selected_ != kNoSelection; }
+  // Selects a row; an index outside the list selects none.
+  void Select(int index);
+
+  // Grows by one with every change of the rows; derived indexes compare it to stay current.
+  std::uint64_t Revision() const { return revision_; }
+
+  void SetObserver(ListObserver* observer) { observer_ = observer; }
+
+ private:
+  void Changed();
+
+  std::size_t subItemCount_;
+  std::vector<Row> rows_;
+  int selected_ = kNoSelection;
+  std::uint64_t revision_ = 0;
+  ListObserver* observer_ = nullptr;
+};
+
+}  // namespace palisor::stores
