@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds both configurations and runs every test: the native unit tests (sanitized), the Windows
+# build of the same unit tests and the window tests under Wine, then the end-to-end tests under
+# Wine, in a throwaway Wine prefix inside the build tree, on a private Xvfb display.
+# Ends with one line "summary: N passed, N failed"; exits non-zero on any failure.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+BUILD=${PALISOR_BUILD_DIR:-$ROOT/build}
+
+bash scripts/setup.sh || { echo "summary: 0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+log() { printf '\n==== %s\n' "$*"; }
+count() {  # count NAME PASSED FAILED
+  passed=$((passed + $2)); failed=$((failed + $3))
+  printf '%s: %d passed, %d failed\n' "$1" "$2" "$3"
+}
+gtest_counts() {  # gtest_counts NAME LOGFILE EXITCODE
+  local p f
+  p=$(grep -oE '^\[  PASSED  \] [0-9]+' "$2" | grep -oE '[0-9]+$' | tail -1)
+  f=$(grep -oE '^\[  FAILED  \] [0-9]+ test' "$2" | grep -oE '[0-9]+' | tail -1)
+  p=${p:-0}; f=${f:-0}
+  if [ "$3" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  count "$1" "$p" "$f"
+}
+
+log "native build (AddressSanitizer, UBSan)"
+if cmake -S . -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DPALISOR_SANITIZE=ON -DPALISOR_WERROR=ON >/dev/null &&
+   cmake --build "$BUILD/native" -j"$(nproc)"; then
+  log "native unit tests"
+  "$BUILD/native/tests/unit_tests" --gtest_brief=1 2>&1 | tee "$BUILD/native-unit.log"
+  gtest_counts "native unit tests" "$BUILD/native-unit.log" "${PIPESTATUS[0]}"
+else
+  count "native build" 0 1
+fi
+
+log "Windows build (MinGW-w64 i686)"
+LIBJPEG_ARGS=()
+[ -f scripts/libjpeg.sh ] && LIBJPEG_ARGS=(-DPALISOR_LIBJPEG_DIR="$BUILD/deps/libjpeg-i686")
+if cmake -S . -B "$BUILD/win32" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+       -DPALISOR_WERROR=ON -DPALISOR_TESTS=ON "${LIBJPEG_ARGS[@]}" >/dev/null &&
+   cmake --build "$BUILD/win32" -j"$(nproc)"; then
+  win_ok=1
+else
+  win_ok=0
+  count "Windows build" 0 1
+fi
+
+if [ "$win_ok" -eq 1 ]; then
+  log "Wine prefix and display"
+  export WINEPREFIX="$BUILD/e2e/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  export PALISOR_WIN32_BUILD="$BUILD/win32" PALISOR_E2E_WORK="$BUILD/e2e"
+  wineserver -k 2>/dev/null || true
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$BUILD/e2e"
+  display_number=$((120 + RANDOM % 100))
+  Xvfb ":$display_number" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display_number"
+  trap 'wineserver -k 2>/dev/null; kill $xvfb_pid 2>/dev/null' EXIT
+  wineboot -i >/dev/null 2>&1
+  wineserver -p
+
+  log "Windows unit tests under Wine"
+  wine "$BUILD/win32/tests/unit_tests.exe" --gtest_brief=1 2>&1 | tee "$BUILD/wine-unit.log"
+  gtest_counts "Windows unit tests" "$BUILD/wine-unit.log" "${PIPESTATUS[0]}"
+
+  if [ -f "$BUILD/win32/tests/win32_tests.exe" ]; then
+    log "window tests under Wine"
+    wine "$BUILD/win32/tests/win32_tests.exe" --gtest_brief=1 2>&1 | tee "$BUILD/wine-win32.log"
+    gtest_counts "window tests" "$BUILD/wine-win32.log" "${PIPESTATUS[0]}"
+  fi
+
+  log "end-to-end tests under Wine"
+  python3 tests/e2e/run.py 2>&1 | tee "$BUILD/e2e.log"
+  e2e_status=${PIPESTATUS[0]}
+  p=$(grep -oE '^e2e: [0-9]+ passed' "$BUILD/e2e.log" | grep -oE '[0-9]+' | head -1)
+  f=$(grep -oE '^e2e: [0-9]+ passed, [0-9]+ failed' "$BUILD/e2e.log" | grep -oE '[0-9]+ failed' | grep -oE '[0-9]+')
+  p=${p:-0}; f=${f:-0}
+  if [ "$e2e_status" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
+  count "end-to-end tests" "$p" "$f"
+fi
+
+echo
+echo "summary: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

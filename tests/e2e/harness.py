@@ -1,0 +1,278 @@
+"""End-to-end harness: runs Palisor.exe and the test tools under Wine on a private X display.
+
+A test run shares one Wine prefix and one Xvfb display (scripts/test.sh makes them and exports
+WINEPREFIX and DISPLAY). Run alone, a test module makes its own in build/e2e/.
+
+    with ProgramDir("my-test") as program:          # a fresh program directory with Palisor.exe
+        program.write_records("NetRules.txt", [[...9 fields...]])
+        with Palisor(program, settings={"Autostart": "no"}) as palisor:
+            cells = send_network_event(payload="hello", app="C:\\X\\A.EXE")
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("PALISOR_WIN32_BUILD", ROOT / "build" / "win32"))
+BIN = BUILD / "bin"
+TOOLS = BUILD / "tools"
+WORK = Path(os.environ.get("PALISOR_E2E_WORK", ROOT / "build" / "e2e"))
+
+CONFIG_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Palisor\Config"
+SPLASH_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Palisor\Splash"
+
+# Settings written before every start unless a test says otherwise: the firewall is not started
+# automatically (so no hook is placed into the test tools), and the splash is not a first start.
+DEFAULT_SETTINGS = {
+    "Autostart": "no",
+    "Start minimized": "no",
+    "Enable traffic logging": "no",
+    "Enable system guard": "yes",
+    "Enable system profiling": "no",
+    "Log app events": "yes",
+    "Logging level": "0",
+}
+
+_session = None
+
+
+class WineSession:
+    """The Wine prefix and X display of this test run."""
+
+    def __init__(self):
+        self.env = dict(os.environ)
+        self.env.setdefault("WINEDEBUG", "-all")
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        self._xvfb = None
+        if "WINEPREFIX" not in os.environ:
+            WORK.mkdir(parents=True, exist_ok=True)
+            self.env["WINEPREFIX"] = str(WORK / "wineprefix")
+        if "DISPLAY" not in os.environ:
+            display = ":%d" % (97 + os.getpid() % 100)
+            self._xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.env["DISPLAY"] = display
+            time.sleep(0.5)
+        if not (Path(self.env["WINEPREFIX"]) / "system.reg").exists():
+            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=300)
+        # Keep one wine server for the whole run: every later process starts in a fraction of a second.
+        subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def session():
+    global _session
+    if _session is None:
+        _session = WineSession()
+    return _session
+
+
+def windows_path(path):
+    """The path as a Windows program under Wine sees it (drive Z: is the Unix root)."""
+    return "Z:" + str(Path(path).resolve()).replace("/", "\\")
+
+
+def wine(args, timeout=60, check=False, input_text=None):
+    """Runs a Windows program to its end and returns the CompletedProcess (text output)."""
+    return subprocess.run(["wine"] + [str(a) for a in args], env=session().env, capture_output=True, text=True,
+                          timeout=timeout, check=check, input=input_text, errors="replace")
+
+
+def tool(name, *args, timeout=60):
+    return wine([TOOLS / (name + ".exe")] + list(args), timeout=timeout)
+
+
+def start_tool(name, *args):
+    """Starts a test tool in the background; returns the Popen (stdout/stderr as text pipes)."""
+    return subprocess.Popen(["wine", str(TOOLS / (name + ".exe"))] + [str(a) for a in args], env=session().env,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
+
+
+def encode_records(records):
+    """The store file encoding: every field followed by one NUL byte, records back to back."""
+    out = bytearray()
+    for record in records:
+        for field in record:
+            out += field.encode("latin-1") if isinstance(field, str) else field
+            out += b"\0"
+    return bytes(out)
+
+
+def decode_fields(data):
+    """The fields of a store file, in order (the last one may be cut short)."""
+    if not data:
+        return []
+    fields = data.split(b"\0")
+    if data.endswith(b"\0"):
+        fields = fields[:-1]
+    return [f.decode("latin-1") for f in fields]
+
+
+def decode_records(data, field_count):
+    fields = decode_fields(data)
+    return [fields[i:i + field_count] for i in range(0, len(fields), field_count)]
+
+
+class ProgramDir:
+    """A fresh program directory holding Palisor.exe and its libraries, removed afterwards."""
+
+    def __init__(self, name, keep_files=("Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm")):
+        WORK.mkdir(parents=True, exist_ok=True)
+        self.path = Path(tempfile.mkdtemp(prefix=name + "-", dir=WORK))
+        for file_name in keep_files:
+            source = BIN / file_name
+            if source.exists():
+                shutil.copy2(source, self.path / file_name)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+    def file(self, name):
+        return self.path / name
+
+    def write_records(self, name, records):
+        self.file(name).write_bytes(encode_records(records))
+
+    def read_bytes(self, name):
+        path = self.file(name)
+        return path.read_bytes() if path.exists() else None
+
+    def read_records(self, name, field_count):
+        return decode_records(self.read_bytes(name) or b"", field_count)
+
+    def read_lines(self, name):
+        data = self.read_bytes(name) or b""
+        return data.decode("latin-1").split("\r\n")[:-1] if data else []
+
+    @property
+    def exe(self):
+        return self.file("Palisor.exe")
+
+
+def write_registry(values_by_key, delete_keys=()):
+    """Writes registry values with one regedit call. A value is a str (REG_SZ) or an int (REG_DWORD)."""
+    lines = ["REGEDIT4", ""]
+    for key in delete_keys:
+        lines += ["[-%s]" % key, ""]
+    for key, values in values_by_key.items():
+        lines.append("[%s]" % key)
+        for name, value in values.items():
+            if isinstance(value, int):
+                lines.append('"%s"=dword:%08x' % (name, value))
+            else:
+                lines.append('"%s"="%s"' % (name, value.replace("\\", "\\\\").replace('"', '\\"')))
+        lines.append("")
+    with tempfile.NamedTemporaryFile("w", suffix=".reg", delete=False, dir=WORK, encoding="latin-1",
+                                     newline="\r\n") as reg:
+        reg.write("\n".join(lines) + "\n")
+    try:
+        wine(["regedit", "/S", windows_path(reg.name)], timeout=60, check=True)
+    finally:
+        os.unlink(reg.name)
+
+
+def read_registry_value(key, name):
+    """The data of a registry value as `reg query` prints it, or None when it is missing."""
+    result = wine(["reg", "query", key, "/v", name])
+    for line in result.stdout.splitlines():
+        parts = line.strip().split(None, 2)
+        if len(parts) >= 2 and parts[0] == name:
+            return parts[2] if len(parts) == 3 else ""
+    return None
+
+
+def set_settings(settings=None, splash_seen=True, replace=True):
+    """Replaces the settings key by these values (None: the test defaults; {} : no key at all)."""
+    values = dict(DEFAULT_SETTINGS) if settings is None else dict(settings)
+    keys = {}
+    if values:
+        keys[CONFIG_KEY] = values
+    if splash_seen:
+        keys[SPLASH_KEY] = {"First time": "no"}
+    write_registry(keys, delete_keys=[CONFIG_KEY] if replace else [])
+
+
+class Palisor:
+    """Palisor.exe running from a program directory, until stop() or the end of the with block."""
+
+    MAIN_CLASS, MAIN_TITLE = "TForm1", "Palisor"
+
+    def __init__(self, program, settings=None, splash_seen=True, wait=True, write_settings=True):
+        self.program = program
+        if write_settings:
+            set_settings(settings, splash_seen)
+        self.process = subprocess.Popen(["wine", str(program.exe)], env=session().env, cwd=str(program.path),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if wait:
+            self.wait_for_window()
+
+    def wait_for_window(self, timeout_ms=30000):
+        """Waits for the main window, closing the splash window if one shows."""
+        result = tool("wintool", "wait-window", self.MAIN_CLASS, self.MAIN_TITLE, timeout_ms, "TSplashscreen",
+                      timeout=timeout_ms / 1000 + 30)
+        if result.returncode != 0:
+            raise AssertionError("Palisor's main window did not appear")
+        time.sleep(0.1)  # the deferred start runs 10 ms after the message loop starts
+
+    def running(self):
+        return tool("wintool", "pids", "Palisor.exe").returncode == 0
+
+    def stop(self):
+        tool("wintool", "kill", "Palisor.exe")
+        try:
+            self.process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+
+def parse_fields(text):
+    """Parses 'key=value key=value' output of a test tool into a dict of ints where possible."""
+    result = {}
+    for token in text.split():
+        if "=" in token:
+            key, value = token.split("=", 1)
+            try:
+                result[key] = int(value)
+            except ValueError:
+                result[key] = value
+    return result
+
+
+def send_network_event(**options):
+    """Sends a network event with the event sender; returns its printed cells as a dict."""
+    return _send_event("net", options)
+
+
+def send_system_event(**options):
+    return _send_event("sys", options)
+
+
+def _send_event(kind, options):
+    args = [kind]
+    for key, value in options.items():
+        flag = "--" + key.replace("_", "-")
+        if value is True:
+            args.append(flag)
+        else:
+            args += [flag, str(value)]
+    result = tool("eventsender", *args, timeout=180)
+    fields = parse_fields(result.stdout)
+    if "result" not in fields:
+        raise AssertionError("event sender failed: %s %s" % (result.stdout, result.stderr))
+    return fields
+
+
+UNTOUCHED_BYTE = 0xAA  # the event sender's sentinel of a cell that was not written
+UNTOUCHED_SPEED = -7
