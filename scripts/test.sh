@@ -76,8 +76,8 @@ if [ "$win_ok" -eq 1 ]; then
   log "end-to-end tests under Wine"
   python3 tests/e2e/run.py 2>&1 | tee "$BUILD/e2e.log"
   e2e_status=${PIPESTATUS[0]}
-  p=$(grep -oE '^e2e: [0-9]+ passed' "$BUILD/e2e.log" | grep -oE '[0-9]+' | head -1)
-  f=$(grep -oE '^e2e: [0-9]+ passed, [0-9]+ failed' "$BUILD/e2e.log" | grep -oE '[0-9]+ failed' | grep -oE '[0-9]+')
+  p=$(sed -nE 's/^e2e: ([0-9]+) passed.*/\1/p' "$BUILD/e2e.log" | tail -1)
+  f=$(sed -nE 's/^e2e: [0-9]+ passed, ([0-9]+) failed.*/\1/p' "$BUILD/e2e.log" | tail -1)
   p=${p:-0}; f=${f:-0}
   if [ "$e2e_status" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
   count "end-to-end tests" "$p" "$f"
