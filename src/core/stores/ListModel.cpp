@@ -33,13 +33,13 @@ void ListModel::Clear() {
   Changed();
 }
 
-void ListModel::SetText(std::size_t index, std::size_t column, std::string text) {
+void ListModel::SetText(std::size_t index, std::size_t column, std::string_view text) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];
   if (column == 0) {
-    row.caption = std::move(text);
+    row.caption.assign(text);
   } else if (column - 1 < row.subItems.size()) {
-    row.subItems[column - 1] = std::move(text);
+    row.subItems[column - 1].assign(text);
   } else {
     return;
   }

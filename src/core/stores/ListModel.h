@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace palisor::stores {
@@ -43,7 +44,8 @@ class ListModel {
   void Append(std::string caption, std::vector<std::string> subItems = {});
   void RemoveAt(std::size_t index);  // the selection is cleared
   void Clear();
-  void SetText(std::size_t index, std::size_t column, std::string text);
+  // Replaces one text of a row in place (its storage is reused); outside the row nothing changes.
+  void SetText(std::size_t index, std::size_t column, std::string_view text);
 
   int Selected() const { return selected_; }
   bool HasSelection() const { return selected_ != kNoSelection; }

@@ -1,11 +1,14 @@
 // The four rule lists and their store files in the program directory. Each list is a ListModel
 // (the single in-memory truth) mirrored by a NUL-separated store file: additions are appended,
 // deletions and moves rewrite the file from the list, clearing truncates it. No write buffer of
-// its own: what an operation appended is in the file when it returns.
+// its own: what an operation appended is in the file when it returns. The store operations
+// below are the only way the rest of the system adds to a list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "core/stores/ListModel.h"
 #include "core/stores/StoreFile.h"
@@ -20,14 +23,19 @@ class RuleLists {
   static constexpr const char* kAllowedAppsFile = "AllowedApps.txt";
   static constexpr const char* kForbiddenAppsFile = "ForbiddenApps.txt";
 
-  // Columns of a traffic rule: caption Application, then sub-items 0..7.
+  static constexpr std::size_t kTrafficRuleFields = 9;
+  static constexpr std::size_t kContentRuleFields = 2;
+  static constexpr std::size_t kAppEntryFields = 4;
+
+  // Columns of a traffic rule (Row::Column): caption Application, then sub-items.
   enum TrafficColumn : std::size_t {
     kApplication = 0, kProtocol, kSourceIp, kSourcePort, kDestIp, kDestPort, kAction, kOperation, kMaxSpeed
   };
   // Columns of an application entry: caption Application, then File, Signature, Operation.
   enum AppColumn : std::size_t { kAppApplication = 0, kAppFile, kAppSignature, kAppOperation };
 
-  explicit RuleLists(std::string programDirectory);
+  // `programDirectory` ends with its path separator (or is empty for the current directory).
+  explicit RuleLists(const std::string& programDirectory);
 
   ListModel rules{8};            // Rules: the traffic rules
   ListModel contentPatterns{0};  // lbContentList
@@ -35,21 +43,41 @@ class RuleLists {
   ListModel allowedApps{3};      // lbAllowedApps
   ListModel forbiddenApps{3};    // lbForbiddenApps
 
-  // Start-up: open (or create) each store file and load its list, in the order
-  // "NetRules.txt", "ContentRules.txt", "AllowedApps.txt", "ForbiddenApps.txt".
+  // Start-up: open (or create) the list's store file, load its records (LoadTrafficRules,
+  // LoadContentRules, LoadAllowedApps, LoadForbiddenApps) and stay open at its end.
   void OpenAndLoadTrafficRules();
   void OpenAndLoadContentRules();
   void OpenAndLoadAllowedApps();
   void OpenAndLoadForbiddenApps();
 
+  // Appends a rule whose caption is the application in ASCII upper case; the file gets the
+  // application with its letter case unchanged. No duplicate test.
   void AddTrafficRule(std::string_view application, std::string_view protocol, std::string_view sourceIp,
                       std::string_view sourcePort, std::string_view destIp, std::string_view destPort,
                       std::string_view action, std::string_view operation, std::string_view maxSpeed);
+  // Appends the pattern and its verdict as they are. No duplicate test.
   void AddContentRule(std::string_view pattern, std::string_view verdict);
+  // Add an application entry unless the list holds a duplicate: for the allowed list a row whose
+  // entry key (the four fields joined with nothing between) equals the new key, for the
+  // forbidden list a row whose key occurs inside the new key. An entry with an empty field adds
+  // no row and, unlike a row, is not written to the file either: the file never holds an entry
+  // that the list does not show.
   void AddAllowedApp(std::string_view application, std::string_view file, std::string_view signature,
                      std::string_view operation);
   void AddForbiddenApp(std::string_view application, std::string_view file, std::string_view signature,
                        std::string_view operation);
+
+  // Write every row of the list at the end of its file (used right after a truncate).
+  void SaveTrafficRules();
+  void SaveContentRules();
+  void SaveAllowedApps();
+  void SaveForbiddenApps();
+
+  // Rewrite: re-create the file empty and save the whole list into it.
+  void RewriteTrafficRules();
+  void RewriteContentRules();
+  void RewriteAllowedApps();
+  void RewriteForbiddenApps();
 
   // Close the store files (the firewall's stop and the shutdown paths). Later appends still
   // reach their files: a closed file is opened again on demand.
@@ -60,14 +88,17 @@ class RuleLists {
   StoreFile& AllowedAppsFile() { return allowedFile_; }
   StoreFile& ForbiddenAppsFile() { return forbiddenFile_; }
 
-  // Rewrite (close, re-create empty, write every row) and truncate (re-create empty), per list.
-  void RewriteTrafficRules();
-  void RewriteContentRules();
-  void RewriteAllowedApps();
-  void RewriteForbiddenApps();
-
  private:
+  static void SaveRows(const ListModel& list, StoreFile& file);
+  void EnsureAllowedKeysCurrent();
+
   StoreFile trafficFile_, contentFile_, allowedFile_, forbiddenFile_;
+
+  // Entry keys of allowedApps, so the duplicate test of AddAllowedApp is one lookup. Rebuilt
+  // when the list changed by any other way than AddAllowedApp (its revision tells).
+  std::unordered_set<std::string> allowedKeys_;
+  std::uint64_t allowedKeysRevision_ = ~std::uint64_t{0};
+  std::string keyScratch_, rowKeyScratch_;
 };
 
 }  // namespace palisor::stores

@@ -1,16 +1,28 @@
 // One file of the program directory kept open for appending (store files, "SysLog.txt",
 // "NetLog.txt", "AdvNetRules.txt"). Never reports an error: a failed open, read or write is
-// ignored and the operation goes on. Every write reaches the operating system before the call
-// returns (no buffer of its own).
+// ignored and the operation goes on. The file is unbuffered: every write reaches the operating
+// system before the call returns, so an abrupt end of the program loses nothing appended.
+//
+// Store file encoding: a record is its fields one after another, each field its bytes followed
+// by one NUL byte; records follow one another directly, with no header and no separator.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace palisor::stores {
+
+using RecordHandler = std::function<void(const std::vector<std::string_view>& fields)>;
+
+// A field longer than this cannot come from the program (paths, targets and patterns are far
+// shorter); a record holding one is dropped on loading, which bounds the memory a damaged or
+// hostile file can claim.
+inline constexpr std::size_t kMaxFieldLength = 64 * 1024;
 
 class StoreFile {
  public:
@@ -24,12 +36,18 @@ class StoreFile {
   void SetPath(std::string path) { path_ = std::move(path); }
   bool IsOpen() const { return file_ != nullptr; }
 
-  // Start-up: an existing file is opened for reading and writing and its whole contents are
-  // handed to `load`; then the position moves to the end. A missing file is created empty.
+  // Start-up of a store file: an existing file is read record by record (`fieldCount` fields
+  // each, handed to `record`), in chunks, so a file of any size costs bounded memory; then it
+  // stays open for appending at its end. A missing file is created empty.
+  void OpenAndLoad(std::size_t fieldCount, const RecordHandler& record);
+  // Start-up: an existing file's whole contents are handed to `load` (small files only), then it
+  // stays open for appending; a missing file is created empty. Without `load` nothing is read.
   void OpenForAppend(const std::function<void(std::string_view contents)>& load = {});
-  // Appends NUL-terminated fields (one record). Opens the file again if it was closed.
-  void AppendFields(const std::vector<std::string_view>& fields);
-  // Appends raw bytes. Opens the file again if it was closed.
+
+  // Appends one record of NUL-terminated fields. Opens the file again if it was closed.
+  void AppendFields(std::initializer_list<std::string_view> fields);
+  // Appends raw bytes. Opens the file again (appending, or creating it) if it was closed, so a
+  // write after Close still reaches the file.
   void AppendBytes(std::string_view bytes);
   // Re-creates the file empty; it stays open for writing.
   void Truncate();
@@ -37,14 +55,56 @@ class StoreFile {
 
  private:
   bool EnsureOpen();
+  bool Open(const char* mode);
 
   std::string path_;
   std::FILE* file_ = nullptr;
+  std::string record_;  // scratch for AppendFields, kept to avoid an allocation per record
 };
 
-// Splits a store file's contents into records of `fieldCount` NUL-terminated fields. A field that
-// starts at the end of the data is empty; the last record may be cut short.
-void ForEachRecord(std::string_view contents, std::size_t fieldCount,
-                   const std::function<void(const std::vector<std::string_view>& fields)>& record);
+// Adds one field to `buffer` in the store encoding. A NUL inside a field would split it and
+// shift every later field of the file, so it is written as '.'.
+void AppendField(std::string& buffer, std::string_view field);
+
+// Writes many fields with few system calls (rewriting a whole list). Everything added is in the
+// file when the writer is destroyed.
+class RecordWriter {
+ public:
+  explicit RecordWriter(StoreFile& file) : file_(file) {}
+  ~RecordWriter();
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  void Field(std::string_view field);
+
+ private:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+  StoreFile& file_;
+  std::string buffer_;
+};
+
+// Splits a store file's bytes into records of `fieldCount` fields. It can be fed in chunks of
+// any size. A field ends at a NUL byte (not part of the field) or at the end of the data; a
+// record that the data ends in has its missing fields empty.
+class RecordParser {
+ public:
+  RecordParser(std::size_t fieldCount, const RecordHandler& record);
+  void Feed(std::string_view chunk);
+  void Finish();  // end of the data: hands over a record that was begun
+
+ private:
+  void EndField();
+
+  std::size_t fieldCount_;
+  const RecordHandler& record_;
+  std::vector<std::string> fields_;
+  std::vector<std::string_view> views_;
+  std::size_t fieldIndex_ = 0;
+  bool recordStarted_ = false;
+  bool oversized_ = false;  // a field of the current record exceeded kMaxFieldLength
+};
+
+// RecordParser over one complete buffer.
+void ForEachRecord(std::string_view contents, std::size_t fieldCount, const RecordHandler& record);
 
 }  // namespace palisor::stores
