@@ -1,0 +1,136 @@
+#include "core/support/AppSignature.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <utility>
+
+namespace palisor::support {
+
+namespace {
+
+// The C runtime's file status, the same on both builds: one query gives size and times.
+#if defined(_WIN32)
+using FileStatus = struct _stat64;
+int QueryPathStatus(const char* path, FileStatus& status) { return _stat64(path, &status); }
+int QueryFileStatus(std::FILE* file, FileStatus& status) { return _fstat64(_fileno(file), &status); }
+std::int64_t WriteNanoseconds(const FileStatus&) { return 0; }
+std::int64_t ChangeNanoseconds(const FileStatus&) { return 0; }
+#else
+using FileStatus = struct stat;
+int QueryPathStatus(const char* path, FileStatus& status) { return stat(path, &status); }
+int QueryFileStatus(std::FILE* file, FileStatus& status) { return fstat(fileno(file), &status); }
+std::int64_t WriteNanoseconds(const FileStatus& status) { return status.st_mtim.tv_nsec; }
+std::int64_t ChangeNanoseconds(const FileStatus& status) { return status.st_ctim.tv_nsec; }
+#endif
+
+bool IsRegularFile(const FileStatus& status) { return (status.st_mode & S_IFMT) == S_IFREG; }
+
+bool NamesAFile(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+
+class FileCloser {
+ public:
+  explicit FileCloser(std::FILE* file) : file_(file) {}
+  ~FileCloser() { std::fclose(file_); }
+  FileCloser(const FileCloser&) = delete;
+  FileCloser& operator=(const FileCloser&) = delete;
+
+ private:
+  std::FILE* file_;
+};
+
+// Feeds the first min(length, limit) bytes of an open file to `md5`; a short read feeds what
+// was read.
+void FeedHead(std::FILE* file, std::uint64_t length, std::uint32_t limit, Md5& md5) {
+  std::uint64_t remaining = length < limit ? length : limit;
+  unsigned char chunk[4096];
+  while (remaining > 0) {
+    const std::size_t wanted = remaining < sizeof chunk ? static_cast<std::size_t>(remaining) : sizeof chunk;
+    const std::size_t got = std::fread(chunk, 1, wanted, file);
+    md5.Update(chunk, got);
+    if (got < wanted) return;
+    remaining -= got;
+  }
+}
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendHexByte(std::string& text, std::uint8_t byte) {
+  text.push_back(kHexDigits[byte >> 4]);
+  text.push_back(kHexDigits[byte & 0x0F]);
+}
+
+bool QueryStamp(const std::string& path, AppSignatureCache::FileStamp& stamp) {
+  FileStatus status{};
+  if (!NamesAFile(path) || QueryPathStatus(path.c_str(), status) != 0) return false;
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.writeTime = static_cast<std::int64_t>(status.st_mtime);
+  stamp.writeTimeNs = WriteNanoseconds(status);
+  stamp.changeTime = static_cast<std::int64_t>(status.st_ctime);
+  stamp.changeTimeNs = ChangeNanoseconds(status);
+  return true;
+}
+
+}  // namespace
+
+bool DigestFileHead(const std::string& path, std::uint32_t limit, std::uint32_t& size, Md5Digest& digest) {
+  Md5 md5;
+  bool read = false;
+  // "rb" shares the file: the C runtime opens it allowing others to read and write it.
+  if (std::FILE* file = NamesAFile(path) ? std::fopen(path.c_str(), "rb") : nullptr) {
+    FileCloser closer(file);
+    FileStatus status{};
+    if (QueryFileStatus(file, status) == 0 && IsRegularFile(status) && status.st_size > 0) {
+      const auto length = static_cast<std::uint64_t>(status.st_size);
+      FeedHead(file, length, limit, md5);
+      size = static_cast<std::uint32_t>(length);
+      read = true;
+    }
+  }
+  digest = md5.Finish();
+  return read;
+}
+
+std::string FormatAppSignature(std::uint32_t size, const Md5Digest& digest) {
+  std::string text;
+  text.reserve(53);
+  bool leading = true;
+  for (int shift = 28; shift >= 0; shift -= 4) {
+    const unsigned nibble = (size >> shift) & 0x0F;
+    leading = leading && nibble == 0 && shift > 4;
+    if (!leading) text.push_back(kHexDigits[nibble]);
+  }
+  for (std::size_t i = 1; i < digest.size(); ++i) {
+    text.push_back('-');
+    AppendHexByte(text, digest[i]);
+  }
+  return text;
+}
+
+std::string MakeAppSignature(const std::string& path) {
+  std::uint32_t size = 0;
+  Md5Digest digest;
+  DigestFileHead(path, kSignatureHeadBytes, size, digest);
+  return FormatAppSignature(size, digest);
+}
+
+const std::string& AppSignatureCache::SignatureOf(const std::string& path) {
+  FileStamp stamp;
+  if (!QueryStamp(path, stamp)) {
+    entries_.erase(path);
+    uncached_ = compute_(path);
+    return uncached_;
+  }
+  auto found = entries_.find(path);
+  if (found != entries_.end() && found->second.stamp == stamp) return found->second.signature;
+  Entry fresh{stamp, compute_(path)};
+  if (found != entries_.end()) {
+    found->second = std::move(fresh);
+  } else {
+    if (entries_.size() >= capacity_) entries_.clear();
+    found = entries_.emplace(path, std::move(fresh)).first;
+  }
+  return found->second.signature;
+}
+
+}  // namespace palisor::support

@@ -1,0 +1,84 @@
+// Application signatures: the size of an executable and the MD5 digest of at most its first
+// 2048 bytes, as the text that the application lists store and compare:
+// "<size>-<digest byte 2>-...-<digest byte 16>", upper-case hexadecimal, the size group at least
+// two digits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
+#include "core/support/Md5.h"
+
+namespace palisor::support {
+
+inline constexpr std::uint32_t kSignatureHeadBytes = 2048;
+
+// Digests the first min(file size, limit) bytes of the regular file at `path`. Returns true and
+// writes `size` (the low 32 bits of the file's length) when the file could be opened and is not
+// empty; otherwise leaves `size` untouched. `digest` is always written: a file that is missing,
+// locked, unreadable, empty or not a regular file gives the digest of empty input. Other
+// processes may read and write the file meanwhile. A path holding a NUL byte names no file.
+bool DigestFileHead(const std::string& path, std::uint32_t limit, std::uint32_t& size, Md5Digest& digest);
+
+std::string FormatAppSignature(std::uint32_t size, const Md5Digest& digest);
+
+// The signature of the executable at `path`. A file that cannot be read has size 0, so its
+// signature is "00-1D-8C-D9-8F-00-B2-04-E9-80-09-98-EC-F8-42-7E".
+std::string MakeAppSignature(const std::string& path);
+
+// What the guards ask for the signature of an application file.
+class AppSignatureSource {
+ public:
+  virtual ~AppSignatureSource() = default;
+  // The signature of the file at `path`; the reference stays valid until the next call.
+  virtual const std::string& SignatureOf(const std::string& path) = 0;
+};
+
+// Computes each file's signature once and keeps it while the file's size, last-write time and
+// status-change time (creation time on Windows) stay the same, so that an unchanged executable
+// costs one status query per event instead of an open, a read and a digest. A file whose status
+// cannot be queried is not cached. Holds at most `capacity` files; when full it starts afresh.
+class AppSignatureCache final : public AppSignatureSource {
+ public:
+  using SignatureFunction = std::string (*)(const std::string& path);
+
+  // `compute` makes the signature of a file that is not cached (MakeAppSignature but in tests).
+  explicit AppSignatureCache(std::size_t capacity = 4096, SignatureFunction compute = &MakeAppSignature)
+      : capacity_(capacity), compute_(compute) {}
+
+  const std::string& SignatureOf(const std::string& path) override;
+  std::size_t Size() const { return entries_.size(); }
+
+  struct FileStamp {
+    std::uint64_t size = 0;
+    std::int64_t writeTime = 0, writeTimeNs = 0, changeTime = 0, changeTimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+
+ private:
+  struct Entry {
+    FileStamp stamp;
+    std::string signature;
+  };
+
+  std::size_t capacity_;
+  SignatureFunction compute_;
+  std::unordered_map<std::string, Entry> entries_;
+  std::string uncached_;
+};
+
+// The uncached computation, for callers that must always read the file.
+class DirectAppSignatures final : public AppSignatureSource {
+ public:
+  const std::string& SignatureOf(const std::string& path) override {
+    signature_ = MakeAppSignature(path);
+    return signature_;
+  }
+
+ private:
+  std::string signature_;
+};
+
+}  // namespace palisor::support

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/support/AppSignature.h"
+#include "unit/support/TempDirectory.h"
+
+using namespace palisor::support;
+using palisor::testing::TempDirectory;
+
+namespace {
+
+constexpr const char* kEmptyDigestGroups = "-1D-8C-D9-8F-00-B2-04-E9-80-09-98-EC-F8-42-7E";
+
+std::string Pattern(std::size_t length) {
+  std::string bytes(length, '\0');
+  for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>(i * 31 + 7);
+  return bytes;
+}
+
+std::string SizeGroup(const std::string& signature) { return signature.substr(0, signature.find('-')); }
+std::string DigestGroups(const std::string& signature) { return signature.substr(signature.find('-')); }
+
+}  // namespace
+
+TEST(AppSignature, SizeGroupHasAtLeastTwoDigitsAndNoFurtherPadding) {
+  struct Case {
+    std::uint32_t size;
+    const char* group;
+  } cases[] = {{0, "00"},      {5, "05"},         {0x10, "10"},           {0xFF, "FF"},
+               {3000, "BB8"}, {70000, "11170"}, {0x10000000, "10000000"}, {0xFFFFFFFF, "FFFFFFFF"}};
+  const Md5Digest digest = Md5Of("");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.size);
+    const std::string signature = FormatAppSignature(c.size, digest);
+    EXPECT_EQ(signature, std::string(c.group) + kEmptyDigestGroups);
+    EXPECT_GE(signature.size(), 47u);
+    EXPECT_LE(signature.size(), 53u);
+  }
+}
+
+TEST(AppSignature, DigestGroupsAreBytesTwoToSixteenInUpperCase) {
+  Md5Digest digest;
+  for (std::size_t i = 0; i < digest.size(); ++i) digest[i] = static_cast<std::uint8_t>(0xA0 + i);
+  EXPECT_EQ(FormatAppSignature(0xAB, digest), "AB-A1-A2-A3-A4-A5-A6-A7-A8-A9-AA-AB-AC-AD-AE-AF");
+}
+
+TEST(AppSignature, FileOfThreeLetters) {
+  TempDirectory dir;
+  EXPECT_EQ(MakeAppSignature(dir.Write("abc.exe", "abc")), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+}
+
+// Only the first 2048 bytes are digested; the size group follows the whole file.
+TEST(AppSignature, ChangesBeyondTheHeadShowOnlyInTheSize) {
+  TempDirectory dir;
+  const std::string original = Pattern(3000);
+  const std::string base = MakeAppSignature(dir.Write("base.exe", original));
+  EXPECT_EQ(SizeGroup(base), "BB8");
+
+  struct Case {
+    const char* change;
+    std::string bytes;
+    bool sameDigest;
+    const char* sizeGroup;
+  };
+  std::string at2500 = original, at100 = original, at2048 = original, at2047 = original;
+  at2500[2500] ^= 0x55;
+  at100[100] ^= 0x55;
+  at2048[2048] ^= 0x55;
+  at2047[2047] ^= 0x55;
+  const Case cases[] = {
+      {"byte 2500 changed", at2500, true, "BB8"},
+      {"byte 2048 (the 2049th) changed", at2048, true, "BB8"},
+      {"byte 2047 (the 2048th) changed", at2047, false, "BB8"},
+      {"byte 100 changed", at100, false, "BB8"},
+      {"one byte appended", original + "x", true, "BB9"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    const std::string signature = MakeAppSignature(dir.Write("changed.exe", c.bytes));
+    EXPECT_EQ(SizeGroup(signature), c.sizeGroup);
+    EXPECT_EQ(DigestGroups(signature) == DigestGroups(base), c.sameDigest);
+  }
+}
+
+TEST(AppSignature, EqualSizeAndEqualHeadGiveEqualSignatures) {
+  TempDirectory dir;
+  std::string first = Pattern(5000), second = Pattern(5000);
+  second[4000] = 'x';
+  second[4999] = 'y';
+  ASSERT_NE(first, second);
+  EXPECT_EQ(MakeAppSignature(dir.Write("one.exe", first)), MakeAppSignature(dir.Write("two.exe", second)));
+}
+
+TEST(AppSignature, FilesThatCannotBeReadGiveTheEmptyDigestAndNoSize) {
+  TempDirectory dir;
+  const std::string existing = dir.Write("present.exe", "abc");
+  struct Case {
+    const char* what;
+    std::string path;
+  } cases[] = {
+      {"missing file", dir.File("missing.exe")},
+      {"empty file", dir.Write("empty.exe", "")},
+      {"directory", dir.Path().string()},
+      {"empty path", ""},
+      {"path cut by a NUL byte", existing + std::string("\0.bak", 5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::uint32_t size = 0xDEADBEEF;
+    Md5Digest digest{};
+    EXPECT_FALSE(DigestFileHead(c.path, kSignatureHeadBytes, size, digest));
+    EXPECT_EQ(size, 0xDEADBEEFu) << "size is written only for a file that was read";
+    EXPECT_EQ(digest, Md5Of(""));
+    EXPECT_EQ(MakeAppSignature(c.path), std::string("00") + kEmptyDigestGroups);
+  }
+}
+
+TEST(AppSignature, LimitBoundsTheDigestedHead) {
+  TempDirectory dir;
+  const std::string path = dir.Write("head.bin", "abcdefghijklmnop");
+  struct Case {
+    std::uint32_t limit;
+    const char* digested;
+  } cases[] = {{0, ""}, {1, "a"}, {10, "abcdefghij"}, {16, "abcdefghijklmnop"}, {100000, "abcdefghijklmnop"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.limit);
+    std::uint32_t size = 0;
+    Md5Digest digest{};
+    EXPECT_TRUE(DigestFileHead(path, c.limit, size, digest));
+    EXPECT_EQ(size, 16u);
+    EXPECT_EQ(digest, Md5Of(c.digested));
+  }
+}
+
+TEST(AppSignature, SizeGroupTakesTheLowThirtyTwoBitsOfAHugeFile) {
+  TempDirectory dir;
+  const std::string path = dir.Write("huge.bin", "abc");
+  std::error_code error;
+  std::filesystem::resize_file(path, (std::uint64_t{1} << 32) + 5, error);  // sparse where possible
+  if (error) GTEST_SKIP() << "cannot make a file beyond 4 GiB here: " << error.message();
+  std::string head("abc");
+  head.resize(kSignatureHeadBytes, '\0');
+  EXPECT_EQ(MakeAppSignature(path), FormatAppSignature(5, Md5Of(head)));
+}
+
+// ---- the cache ---------------------------------------------------------------------------------
+
+namespace {
+
+int g_computations = 0;
+
+std::string CountedSignature(const std::string& path) {
+  ++g_computations;
+  return MakeAppSignature(path);
+}
+
+class AppSignatureCacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override { g_computations = 0; }
+  TempDirectory dir;
+};
+
+}  // namespace
+
+TEST_F(AppSignatureCacheTest, UnchangedFileIsDigestedOnce) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.Write("app.exe", "abc");
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+  EXPECT_EQ(g_computations, 1);
+}
+
+TEST_F(AppSignatureCacheTest, ChangedFileIsDigestedAgain) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.Write("app.exe", "abc");
+  cache.SignatureOf(path);
+
+  struct Change {
+    const char* what;
+    void (*apply)(const std::string& path);
+  } changes[] = {
+      {"size changed", [](const std::string& p) { std::ofstream(p, std::ios::binary | std::ios::app) << "d"; }},
+      {"same size, later write time",
+       [](const std::string& p) {
+         const auto written = std::filesystem::last_write_time(p);
+         std::ofstream(p, std::ios::binary | std::ios::trunc) << "xyzw";
+         std::filesystem::last_write_time(p, written + std::chrono::seconds(10));
+       }},
+  };
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    const int before = g_computations;
+    change.apply(path);
+    EXPECT_EQ(cache.SignatureOf(path), MakeAppSignature(path));
+    EXPECT_EQ(g_computations, before + 1);
+  }
+}
+
+TEST_F(AppSignatureCacheTest, MissingFileIsNotCachedAndGivesTheEmptyDigest) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.File("later.exe");
+  EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
+  EXPECT_EQ(cache.Size(), 0u);
+
+  dir.Write("later.exe", "abc");
+  EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+
+  std::filesystem::remove(path);
+  EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups) << "no stale signature";
+  EXPECT_EQ(cache.Size(), 0u);
+}
+
+TEST_F(AppSignatureCacheTest, StaysWithinItsCapacity) {
+  AppSignatureCache cache(2, &CountedSignature);
+  std::vector<std::string> paths;
+  for (char name : {'a', 'b', 'c', 'd', 'e'}) paths.push_back(dir.Write(std::string(1, name) + ".exe", Pattern(10)));
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& path : paths) {
+      EXPECT_EQ(cache.SignatureOf(path), MakeAppSignature(path));
+      EXPECT_LE(cache.Size(), 2u);
+    }
+  }
+}
