@@ -24,3 +24,6 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# libjpeg for the Windows build: cross-built from Debian's source package (adds a deb-src entry once).
+bash "$(dirname "$0")/libjpeg.sh" "${PALISOR_BUILD_DIR:-$(cd "$(dirname "$0")/.." && pwd)/build}/deps/libjpeg-i686"

@@ -21,26 +21,39 @@ Window::~Window() {
   }
 }
 
+namespace {
+bool RegisterOnce(HINSTANCE instance, const char* className, WNDPROC procedure, HICON icon) {
+  WNDCLASSEXA existing{};
+  existing.cbSize = sizeof existing;
+  if (GetClassInfoExA(instance, className, &existing)) return true;
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.hIcon = icon ? icon : LoadIcon(nullptr, IDI_APPLICATION);
+  wc.lpszClassName = className;
+  return RegisterClassExA(&wc) != 0;
+}
+}  // namespace
+
 bool Window::CreateWindowOfClass(const char* className, const char* caption, DWORD style, DWORD exStyle, int width,
                                  int height, HWND parent, HICON icon) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA existing{};
-  existing.cbSize = sizeof existing;
-  if (!GetClassInfoExA(instance, className, &existing)) {
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = &Window::StaticWindowProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = icon ? icon : LoadIcon(nullptr, IDI_APPLICATION);
-    wc.lpszClassName = className;
-    if (!RegisterClassExA(&wc)) return false;
-  }
+  if (!RegisterOnce(instance, className, &Window::StaticWindowProc, icon)) return false;
   int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   HWND created = CreateWindowExA(exStyle, className, caption, style, x, y, width, height, parent, nullptr, instance, this);
+  return created != nullptr;
+}
+
+bool Window::CreateChildWindow(const char* className, HWND parent, int x, int y, int width, int height, int id) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (!RegisterOnce(instance, className, &Window::StaticWindowProc, nullptr)) return false;
+  HWND created = CreateWindowExA(WS_EX_CONTROLPARENT, className, "", WS_CHILD | WS_CLIPCHILDREN, x, y, width, height,
+                                 parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
   return created != nullptr;
 }
 

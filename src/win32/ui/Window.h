@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 
 namespace palisor::win32 {
@@ -23,9 +24,11 @@ class Window {
   static void SetErrorHandler(ErrorHandler handler);
 
  protected:
-  // Registers `className` once and creates the window.
+  // Registers `className` once and creates the window centred on the desktop.
   bool CreateWindowOfClass(const char* className, const char* caption, DWORD style, DWORD exStyle, int width,
                            int height, HWND parent, HICON icon = nullptr);
+  // Registers `className` once and creates a child window at a place of its parent.
+  bool CreateChildWindow(const char* className, HWND parent, int x, int y, int width, int height, int id);
   virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT DefaultProcessing(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -37,5 +40,17 @@ class Window {
 
 // Reports an exception message through the error handler; used by every callback that catches.
 void ReportUncaughtError(const char* message);
+
+// Runs `work`; an exception that escapes it goes to the error handler instead of the caller.
+template <typename Work>
+void RunGuarded(Work&& work) {
+  try {
+    work();
+  } catch (const std::exception& error) {
+    ReportUncaughtError(error.what());
+  } catch (...) {
+    ReportUncaughtError("Unknown error");
+  }
+}
 
 }  // namespace palisor::win32
