@@ -181,7 +181,8 @@ def read_registry_value(key, name):
     """The data of a registry value as `reg query` prints it, or None when it is missing."""
     result = wine(["reg", "query", key, "/v", name])
     for line in result.stdout.splitlines():
-        parts = line.strip().split(None, 2)
+        # "    <name>    <type>    <data>": four blanks between fields; a name may hold single blanks.
+        parts = line.strip().split("    ", 2)
         if len(parts) >= 2 and parts[0] == name:
             return parts[2] if len(parts) == 3 else ""
     return None
