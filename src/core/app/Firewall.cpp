@@ -2,12 +2,46 @@
 
 namespace palisor::app {
 
+namespace {
+
+// A start-up step of one file: whatever fails there leaves that file out and start-up goes on.
+template <typename Step>
+void Guarded(Step&& step) {
+  try {
+    step();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
 Firewall::Firewall(PlatformServices platform)
     : platform_(std::move(platform)),
-      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, passAll_, passAll_, *this) {}
+      systemLog_(platform_.programDirectory, platform_.clock),
+      lists_(platform_.programDirectory),
+      trafficLog_(platform_.programDirectory),
+      trafficRuleCommands_(lists_, trafficLog_.rows, systemLog_),
+      contentRuleCommands_(lists_),
+      appListCommands_(lists_, systemLog_),
+      logCommands_(systemLog_, trafficLog_, maxLogEntries_, *this),
+      trafficLogger_(trafficLog_, systemLog_, settings_, maxLogEntries_, platform_.clock),
+      networkGuard_(lists_, systemLog_, trafficLogger_),
+      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, networkGuard_, passAll_, *this) {}
 
-void Firewall::ReportError(const char* message) {
-  errorRows_.push_back(platform::NowText(platform_.clock) + " : " + message);
+void Firewall::ReportError(const char* message) { systemLog_.AddErrorRow(message); }
+
+void Firewall::OpenFiles() {
+  Guarded([&] { systemLog_.OpenFile(); });
+  Guarded([&] { trafficLog_.PacketLog().OpenForAppend(); });
+  Guarded([&] { lists_.OpenAndLoadTrafficRules(); });
+  Guarded([&] { lists_.OpenAndLoadContentRules(); });
+  Guarded([&] { lists_.OpenAndLoadAllowedApps(); });
+  Guarded([&] { lists_.OpenAndLoadForbiddenApps(); });
+}
+
+void Firewall::CloseFiles() {
+  systemLog_.CloseFile();
+  lists_.CloseFiles();
 }
 
 }  // namespace palisor::app

@@ -9,9 +9,19 @@
 
 #include "core/engine/EngineState.h"
 #include "core/engine/EventDispatcher.h"
+#include "core/engine/NetworkGuard.h"
+#include "core/engine/NetworkPrompt.h"
+#include "core/engine/TrafficLogger.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ProcessMemory.h"
 #include "core/settings/Settings.h"
+#include "core/stores/AppListCommands.h"
+#include "core/stores/ContentRuleCommands.h"
+#include "core/stores/LogCommands.h"
+#include "core/stores/RuleLists.h"
+#include "core/stores/SystemLog.h"
+#include "core/stores/TrafficLog.h"
+#include "core/stores/TrafficRuleCommands.h"
 
 namespace palisor::app {
 
@@ -31,20 +41,51 @@ class Firewall final : public engine::ErrorSink {
     return dispatcher_.OnCopyData(wParam, data, size);
   }
 
-  // The application's error handler: an error that escaped a handler or a decision.
+  // The application's error handler: an error that escaped a handler or a decision becomes a
+  // row of the system log list (never a line of "SysLog.txt").
   void ReportError(const char* message) override;
-  const std::vector<std::string>& ErrorRows() const { return errorRows_; }
+
+  // Start-up: opens the log files and opens and loads the list files, in this order: "SysLog.txt",
+  // "NetLog.txt", "NetRules.txt", "ContentRules.txt", "AllowedApps.txt", "ForbiddenApps.txt".
+  // Each file is handled on its own; one that fails is skipped.
+  void OpenFiles();
+  // The firewall's stop and the shutdown paths: closes "SysLog.txt" and the store files
+  // ("NetLog.txt" stays open). A later write opens its file again.
+  void CloseFiles();
+
+  // The window that asks about network events nothing decided; nullptr: drop without asking.
+  void SetNetworkPrompt(engine::NetworkPrompt* prompt) { networkGuard_.SetPrompt(prompt); }
 
   settings::Settings& Settings() { return settings_; }
   engine::EngineState& EngineState() { return engineState_; }
+  stores::RuleLists& Lists() { return lists_; }
+  stores::SystemLog& SystemLog() { return systemLog_; }
+  stores::TrafficLog& TrafficLog() { return trafficLog_; }
+  // MaxLogEntries: the row limit of the traffic log and system log lists, 10 at every start.
+  std::int32_t& MaxLogEntries() { return maxLogEntries_; }
+
+  // The list-editing commands, named after the window's handlers.
+  stores::TrafficRuleCommands& TrafficRuleCommands() { return trafficRuleCommands_; }
+  stores::ContentRuleCommands& ContentRuleCommands() { return contentRuleCommands_; }
+  stores::AppListCommands& AppListCommands() { return appListCommands_; }
+  stores::LogCommands& LogCommands() { return logCommands_; }
 
  private:
   PlatformServices platform_;
   settings::Settings settings_;
   engine::EngineState engineState_;
-  engine::PassAllHandler passAll_;
+  std::int32_t maxLogEntries_ = stores::LogCommands::kDefaultMaxLogEntries;
+  stores::SystemLog systemLog_;
+  stores::RuleLists lists_;
+  stores::TrafficLog trafficLog_;
+  stores::TrafficRuleCommands trafficRuleCommands_;
+  stores::ContentRuleCommands contentRuleCommands_;
+  stores::AppListCommands appListCommands_;
+  stores::LogCommands logCommands_;
+  engine::TrafficLogger trafficLogger_;
+  engine::NetworkGuard networkGuard_;
+  engine::PassAllHandler passAll_;  // the system events, until the system guard decides them
   engine::EventDispatcher dispatcher_;
-  std::vector<std::string> errorRows_;
 };
 
 }  // namespace palisor::app

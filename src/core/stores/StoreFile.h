@@ -44,10 +44,11 @@ class StoreFile {
   // stays open for appending; a missing file is created empty. Without `load` nothing is read.
   void OpenForAppend(const std::function<void(std::string_view contents)>& load = {});
 
-  // Appends one record of NUL-terminated fields. Opens the file again if it was closed.
+  // Appends one record of NUL-terminated fields (see AppendBytes).
   void AppendFields(std::initializer_list<std::string_view> fields);
-  // Appends raw bytes. Opens the file again (appending, or creating it) if it was closed, so a
-  // write after Close still reaches the file.
+  // Appends raw bytes. A file that was opened once (at start-up, or by a truncate) and closed
+  // since, or whose opening failed, is opened again for appending (created if missing), so a
+  // write after Close still reaches the file. Before the first open nothing is written.
   void AppendBytes(std::string_view bytes);
   // Re-creates the file empty; it stays open for writing.
   void Truncate();
@@ -59,6 +60,7 @@ class StoreFile {
 
   std::string path_;
   std::FILE* file_ = nullptr;
+  bool inUse_ = false;  // opened once: later writes open the file again when needed
   std::string record_;  // scratch for AppendFields, kept to avoid an allocation per record
 };
 

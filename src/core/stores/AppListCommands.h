@@ -1,0 +1,41 @@
+// The commands that edit the allowed and forbidden application lists through their context
+// menus: clear a list, delete an entry, move an entry to the other list.
+#pragma once
+
+#include <string_view>
+
+#include "core/stores/RuleLists.h"
+#include "core/stores/SystemLog.h"
+
+namespace palisor::stores {
+
+class AppListCommands {
+ public:
+  static constexpr const char* kAllowedClearedMessage = "Allowed applications list cleared";
+  static constexpr const char* kForbiddenClearedMessage = "Forbidden applications list cleared";
+
+  AppListCommands(RuleLists& lists, SystemLog& systemLog) : lists_(lists), systemLog_(systemLog) {}
+
+  // Allowed list: clear (truncates "AllowedApps.txt", logs), delete the selected entry (rewrites
+  // the file, logs nothing), move the selected entry to the forbidden list.
+  void Clearaplicationlist1Click();
+  void Deleteentry1Click();
+  void MovetoDENY1Click();
+  // Forbidden list: the same three, the other way round.
+  void Clearforbiddenappslist1Click();
+  void Deleteentry2Click();
+  void Allowselectedapplication1Click();
+
+ private:
+  // Removes the selected entry and rewrites the source list's file; the target's add operation
+  // (with its duplicate test) then receives the entry's four fields. Nothing without a selection.
+  void MoveSelected(ListModel& source, void (RuleLists::*rewriteSource)(),
+                    void (RuleLists::*addToTarget)(std::string_view, std::string_view, std::string_view,
+                                                   std::string_view));
+  void DeleteSelected(ListModel& list, void (RuleLists::*rewrite)());
+
+  RuleLists& lists_;
+  SystemLog& systemLog_;
+};
+
+}  // namespace palisor::stores

@@ -1,0 +1,25 @@
+#include "core/stores/LogCommands.h"
+
+#include <string>
+
+#include "core/support/AuxStr.h"
+
+namespace palisor::stores {
+
+void LogCommands::Cleartrafficlog1Click() {
+  trafficLog_.rows.Clear();
+  trafficLog_.PacketLog().Truncate();
+  systemLog_.AddSysLogLine(kTrafficLogClearedMessage);
+}
+
+bool LogCommands::Maxlogentries1Click(std::string_view enteredText) {
+  std::int32_t value = 0;
+  if (!support::TryStrToInt(enteredText, value)) {
+    errors_.ReportError(support::InvalidIntegerMessage(enteredText).c_str());
+    return false;
+  }
+  maxLogEntries_ = value;
+  return true;
+}
+
+}  // namespace palisor::stores
