@@ -107,23 +107,32 @@ std::string FormatAppSignature(std::uint32_t size, const Md5Digest& digest) {
   return text;
 }
 
-std::string MakeAppSignature(const std::string& path) {
+bool TryMakeAppSignature(const std::string& path, std::string& signature) {
   std::uint32_t size = 0;
   Md5Digest digest;
-  DigestFileHead(path, kSignatureHeadBytes, size, digest);
-  return FormatAppSignature(size, digest);
+  const bool read = DigestFileHead(path, kSignatureHeadBytes, size, digest);
+  signature = FormatAppSignature(size, digest);
+  return read;
+}
+
+std::string MakeAppSignature(const std::string& path) {
+  std::string signature;
+  TryMakeAppSignature(path, signature);
+  return signature;
 }
 
 const std::string& AppSignatureCache::SignatureOf(const std::string& path) {
   FileStamp stamp;
-  if (!QueryStamp(path, stamp)) {
-    entries_.erase(path);
-    uncached_ = compute_(path);
+  const bool stamped = QueryStamp(path, stamp);
+  auto found = entries_.find(path);
+  if (stamped && found != entries_.end() && found->second.stamp == stamp) return found->second.signature;
+
+  Entry fresh{stamp, {}};
+  if (!compute_(path, fresh.signature) || !stamped) {
+    if (found != entries_.end()) entries_.erase(found);
+    uncached_ = std::move(fresh.signature);
     return uncached_;
   }
-  auto found = entries_.find(path);
-  if (found != entries_.end() && found->second.stamp == stamp) return found->second.signature;
-  Entry fresh{stamp, compute_(path)};
   if (found != entries_.end()) {
     found->second = std::move(fresh);
   } else {

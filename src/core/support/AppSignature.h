@@ -27,6 +27,8 @@ std::string FormatAppSignature(std::uint32_t size, const Md5Digest& digest);
 // The signature of the executable at `path`. A file that cannot be read has size 0, so its
 // signature is "00-1D-8C-D9-8F-00-B2-04-E9-80-09-98-EC-F8-42-7E".
 std::string MakeAppSignature(const std::string& path);
+// The same into `signature`; returns false when the file could not be read.
+bool TryMakeAppSignature(const std::string& path, std::string& signature);
 
 // What the guards ask for the signature of an application file.
 class AppSignatureSource {
@@ -39,13 +41,14 @@ class AppSignatureSource {
 // Computes each file's signature once and keeps it while the file's size, last-write time and
 // status-change time (creation time on Windows) stay the same, so that an unchanged executable
 // costs one status query per event instead of an open, a read and a digest. A file whose status
-// cannot be queried is not cached. Holds at most `capacity` files; when full it starts afresh.
+// cannot be queried, or that could not be read (missing, locked, empty), is not kept: it is tried
+// again at the next event. Holds at most `capacity` files; when full it starts afresh.
 class AppSignatureCache final : public AppSignatureSource {
  public:
-  using SignatureFunction = std::string (*)(const std::string& path);
+  using SignatureFunction = bool (*)(const std::string& path, std::string& signature);
 
-  // `compute` makes the signature of a file that is not cached (MakeAppSignature but in tests).
-  explicit AppSignatureCache(std::size_t capacity = 4096, SignatureFunction compute = &MakeAppSignature)
+  // `compute` makes the signature of a file that is not cached (TryMakeAppSignature but in tests).
+  explicit AppSignatureCache(std::size_t capacity = 4096, SignatureFunction compute = &TryMakeAppSignature)
       : capacity_(capacity), compute_(compute) {}
 
   const std::string& SignatureOf(const std::string& path) override;

@@ -152,15 +152,23 @@ TEST(AppSignature, SizeGroupTakesTheLowThirtyTwoBitsOfAHugeFile) {
 namespace {
 
 int g_computations = 0;
+bool g_unreadable = false;  // the file cannot be read though its status can be queried (locked)
 
-std::string CountedSignature(const std::string& path) {
+bool CountedSignature(const std::string& path, std::string& signature) {
   ++g_computations;
-  return MakeAppSignature(path);
+  if (g_unreadable) {
+    signature = MakeAppSignature("");
+    return false;
+  }
+  return TryMakeAppSignature(path, signature);
 }
 
 class AppSignatureCacheTest : public ::testing::Test {
  protected:
-  void SetUp() override { g_computations = 0; }
+  void SetUp() override {
+    g_computations = 0;
+    g_unreadable = false;
+  }
   TempDirectory dir;
 };
 
@@ -210,6 +218,26 @@ TEST_F(AppSignatureCacheTest, MissingFileIsNotCachedAndGivesTheEmptyDigest) {
 
   std::filesystem::remove(path);
   EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups) << "no stale signature";
+  EXPECT_EQ(cache.Size(), 0u);
+}
+
+TEST_F(AppSignatureCacheTest, FileThatCannotBeReadIsTriedAgain) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.Write("locked.exe", "abc");
+  g_unreadable = true;
+  EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
+  EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
+  EXPECT_EQ(cache.Size(), 0u);
+  g_unreadable = false;
+  EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72") << "unchanged, yet read now";
+  EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+  EXPECT_EQ(g_computations, 3);
+}
+
+TEST_F(AppSignatureCacheTest, EmptyFileIsNotKept) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.Write("empty.exe", "");
+  EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
   EXPECT_EQ(cache.Size(), 0u);
 }
 
