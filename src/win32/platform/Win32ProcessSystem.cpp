@@ -1,0 +1,63 @@
+#include "win32/platform/Win32ProcessSystem.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+namespace palisor::win32 {
+
+namespace {
+
+constexpr DWORD kSnapshotFlags = 15;          // processes, threads, modules and heaps
+constexpr DWORD kAllAccessOfOldSystems = 2035711;  // PROCESS_ALL_ACCESS as Windows 2000/XP define it
+static_assert(sizeof(PROCESSENTRY32) == 296, "the ANSI process entry");
+
+}  // namespace
+
+Win32ProcessSystem::Win32ProcessSystem() {
+  if (HMODULE psapi = LoadLibraryA("psapi.dll")) {
+    getModuleFileNameEx_ = reinterpret_cast<GetModuleFileNameExAFn>(
+        reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExA")));
+  }
+}
+
+bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entries) {
+  entries.clear();
+  HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+    entries.push_back({entry.szExeFile, entry.th32ProcessID});
+  }
+  CloseHandle(snapshot);
+  return true;
+}
+
+std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+  if (!process) return {};
+  char path[MAX_PATH] = {};
+  unsigned long length = getModuleFileNameEx_ ? getModuleFileNameEx_(process, nullptr, path, MAX_PATH) : 0;
+  CloseHandle(process);
+  return length == 0 ? std::string() : std::string(path);
+}
+
+std::uint32_t Win32ProcessSystem::Terminate(std::uint32_t processId) {
+  HANDLE process = OpenProcess(kAllAccessOfOldSystems, TRUE, processId);
+  if (!process) return GetLastError();
+  DWORD error = TerminateProcess(process, 0) ? 0 : GetLastError();
+  CloseHandle(process);
+  return error;
+}
+
+std::string Win32ProcessSystem::ErrorMessage(std::uint32_t errorCode) {
+  char* text = nullptr;
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                    FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, errorCode, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length ? std::string(text, length) : "System error " + std::to_string(errorCode);
+  if (text) LocalFree(text);
+  return message;
+}
+
+}  // namespace palisor::win32
