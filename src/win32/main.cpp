@@ -1,18 +1,26 @@
-// The program body of Palisor.exe.
+// The program body of Palisor.exe: one copy only, the splash, the three windows in their order
+// (main window, network prompt, system prompt), then the message loop.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <string>
 
 #include "core/app/Firewall.h"
+#include "core/settings/StoredSettings.h"
+#include "win32/app/ControlIds.h"
 #include "win32/app/MainWindow.h"
+#include "win32/app/NetworkPromptWindow.h"
+#include "win32/app/SingleInstance.h"
+#include "win32/app/SplashWindow.h"
 #include "win32/platform/Win32Clock.h"
 #include "win32/platform/Win32ProcessMemory.h"
+#include "win32/platform/Win32Registry.h"
 
 namespace {
 
 palisor::app::Firewall* g_firewall = nullptr;
 
+// The application's error handler: a row of the system log list, never a dialog.
 void ReportToSystemLog(const char* message) {
   if (g_firewall) g_firewall->ReportError(message);
 }
@@ -20,33 +28,72 @@ void ReportToSystemLog(const char* message) {
 std::string ProgramDirectory() {
   char path[MAX_PATH];
   DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string text(path, length);
+  std::string text(path, length < MAX_PATH ? length : 0);
   std::size_t cut = text.find_last_of("\\/");
   return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+}
+
+// The shortcut keys of the process list's menu. Not while an edit box has the focus, where
+// Ctrl+C copies text.
+HACCEL CreateShortcutKeys() {
+  ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'P', palisor::win32::ids::kRefresh1},
+                  {FVIRTKEY | FCONTROL, 'C', palisor::win32::ids::kCloseProcess1}};
+  return CreateAcceleratorTableA(keys, 2);
+}
+
+bool FocusInEditBox() {
+  char className[16] = {};
+  HWND focus = GetFocus();
+  return focus && GetClassNameA(focus, className, sizeof className) && lstrcmpiA(className, "Edit") == 0;
+}
+
+int RunMessageLoop(HWND mainWindow) {
+  HACCEL shortcuts = CreateShortcutKeys();
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    const bool forMainWindow = message.hwnd == mainWindow || IsChild(mainWindow, message.hwnd);
+    if (forMainWindow && !FocusInEditBox() && TranslateAcceleratorA(mainWindow, shortcuts, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  DestroyAcceleratorTable(shortcuts);
+  return static_cast<int>(message.wParam);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
+  using namespace palisor;
+  if (win32::CountPalisorProcesses() > 1) return 0;
+
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES | ICC_TAB_CLASSES | ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
+  win32::ShowStartupSplash(win32::SplashFlagKey{});
 
-  palisor::win32::Win32ProcessMemory memory;
-  palisor::win32::Win32Clock clock;
-  palisor::app::Firewall firewall({memory, clock, GetCurrentProcessId(), ProgramDirectory()});
+  win32::Win32ProcessMemory memory;
+  win32::Win32Clock clock;
+  const std::string programDirectory = ProgramDirectory();
+  app::Firewall firewall({memory, clock, GetCurrentProcessId(), programDirectory});
   g_firewall = &firewall;
-  palisor::win32::Window::SetErrorHandler(&ReportToSystemLog);
+  win32::Window::SetErrorHandler(&ReportToSystemLog);
 
-  palisor::win32::MainWindow mainWindow(firewall);
+  win32::Win32RegistryStore settingsStore(HKEY_LOCAL_MACHINE, settings::kSettingsKeyPath);
+  win32::MainWindow::Options options;
+  options.settingsStore = &settingsStore;
+  options.programDirectory = programDirectory;
+  options.desktop.showSplash = &win32::ShowMenuSplash;
+  win32::MainWindow mainWindow(firewall, std::move(options));
   if (!mainWindow.Create()) return 1;
-  ShowWindow(mainWindow.hwnd(), showCommand);
-  UpdateWindow(mainWindow.hwnd());
 
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+  win32::NetworkPromptWindow networkPrompt;
+  if (networkPrompt.Create(mainWindow.hwnd())) firewall.SetNetworkPrompt(&networkPrompt);
+
+  ShowWindow(mainWindow.hwnd(), showCommand == SW_HIDE ? SW_SHOW : showCommand);
+  UpdateWindow(mainWindow.hwnd());
+  const int exitCode = RunMessageLoop(mainWindow.hwnd());
+
+  firewall.SetNetworkPrompt(nullptr);
   g_firewall = nullptr;
-  return 0;
+  win32::Window::SetErrorHandler(nullptr);
+  return exitCode;
 }

@@ -1,0 +1,83 @@
+#include "win32/app/ActivityLogPage.h"
+
+#include "win32/app/ControlIds.h"
+
+namespace palisor::win32 {
+
+void ActivityLogPage::CreateControls() {
+  HWND page = hwnd();
+  label2_.Create(page, "Traffic Log", {8, 6, 200, 16}, ids::kLabel2);
+  label2_.SetFont(UiBoldFont());
+  trafficLog_.Create(page, ids::kTrafficLog, {8, 24, 600, 200},
+                     {{"Date and Time", 122}, {"Application", 112}, {"Protocol", 54}, {"Source IP", 86},
+                      {"Src. Port", 58}, {"Dest. IP", 86}, {"Dest. Port", 64}, {"Action", 48}, {"Hits", 36},
+                      {"Operation", 68}},
+                     {});
+  label1_.Create(page, "System log", {8, 230, 200, 16}, ids::kLabel1);
+  label1_.SetFont(UiBoldFont());
+  sysLog_.Create(page, ids::kSysLog, {8, 248, 600, 100}, {{"", 600}}, {.header = false, .gridLines = false});
+
+  popupMenu2_.Create({{ids::kClear1, "Clear system log"}});
+  popupMenu3_.Create({{ids::kClearTrafficLog1, "Clear traffic log"},
+                      {MenuItem::kSeparator, "-"},
+                      {ids::kAddWithDeny, "Add entry to traffic rules list with DENY"},
+                      {ids::kAddWithAllow, "Add entry to traffic rules list with ALLOW"},
+                      {MenuItem::kSeparator, "-"},
+                      {ids::kBlockThisApplication1, "Block this application"},
+                      {ids::kBlockThisDestination1, "Block this destination"},
+                      {ids::kBlockThisSource1, "Block this source"},
+                      {MenuItem::kSeparator, "-"},
+                      {ids::kAllowThisApplication1, "Allow this application"},
+                      {ids::kAllowThisDestination1, "Allow this destination"},
+                      {ids::kAllowThisSource1, "Allow this source"}});
+}
+
+void ActivityLogPage::Layout(int width, int height) {
+  const int trafficHeight = (height - 60) * 60 / 100;
+  trafficLog_.Move({8, 24, width - 16, trafficHeight});
+  label1_.Move({8, 24 + trafficHeight + 8, 200, 16});
+  const int sysTop = 24 + trafficHeight + 26;
+  sysLog_.Move({8, sysTop, width - 16, height - sysTop - 8});
+  sysLog_.SetColumnWidth(0, width - 16 - GetSystemMetrics(SM_CXVSCROLL) - 6);
+}
+
+void ActivityLogPage::BindLists() {
+  trafficLog_.Bind(&firewall_.TrafficLog().rows);
+  sysLog_.Bind(&firewall_.SystemLog().rows);
+}
+
+bool ActivityLogPage::Command(int id, int notifyCode) {
+  (void)notifyCode;
+  stores::TrafficRuleCommands& rules = firewall_.TrafficRuleCommands();
+  switch (id) {
+    case ids::kClear1: firewall_.LogCommands().Clear1Click(); return true;
+    case ids::kClearTrafficLog1: firewall_.LogCommands().Cleartrafficlog1Click(); return true;
+    case ids::kAddWithDeny: rules.AddWithDenyClick(); return true;
+    case ids::kAddWithAllow: rules.AddWithAllowClick(); return true;
+    case ids::kBlockThisApplication1: rules.Blockthisapplication1Click(); return true;
+    case ids::kBlockThisDestination1: rules.Blockthisdestination1Click(); return true;
+    case ids::kBlockThisSource1: rules.Blockthissource1Click(); return true;
+    case ids::kAllowThisApplication1: rules.Allowthisapplication1Click(); return true;
+    case ids::kAllowThisDestination1: rules.Allowthisdestination1Click(); return true;
+    case ids::kAllowThisSource1: rules.Allowthissource1Click(); return true;
+    default: return false;
+  }
+}
+
+bool ActivityLogPage::Notify(const NMHDR& header, LRESULT& result) {
+  return trafficLog_.OnNotify(header, result) || sysLog_.OnNotify(header, result);
+}
+
+bool ActivityLogPage::ContextMenu(HWND control, POINT screen) {
+  if (control == trafficLog_.hwnd()) {
+    popupMenu3_.Show(hwnd(), MenuPoint(control, screen));
+    return true;
+  }
+  if (control == sysLog_.hwnd()) {
+    popupMenu2_.Show(hwnd(), MenuPoint(control, screen));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace palisor::win32

@@ -1,0 +1,17 @@
+// What a page of the main window asks of the main window.
+#pragma once
+
+#include <string>
+
+namespace palisor::win32 {
+
+class PageHost {
+ public:
+  virtual ~PageHost() = default;
+  // The settings object changed through a switch: every control showing a setting follows it.
+  virtual void ShowSettings() = 0;
+  // Asks the user for a value (the standard input dialog); false on Cancel.
+  virtual bool InputQuery(const char* caption, const char* prompt, std::string& value) = 0;
+};
+
+}  // namespace palisor::win32
