@@ -1,0 +1,30 @@
+// How long a hooked call waits before it asks the firewall again after a busy answer. The
+// firewall answers busy while it decides another event or shows a prompt, which may last the
+// prompt's full 60 seconds; the waits double from 1 ms up to a cap, and their sum is bounded so
+// that a call never waits for ever on a firewall that stays busy.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace palisor::hooking {
+
+// Long enough to outlast one prompt (60 s) with room for the event that follows it.
+inline constexpr std::uint32_t kBusyBudgetMs = 70000;
+inline constexpr std::uint32_t kFirstBusyDelayMs = 1;
+inline constexpr std::uint32_t kLongestBusyDelayMs = 100;
+
+class BusyBackoff {
+ public:
+  explicit BusyBackoff(std::uint32_t budgetMs = kBusyBudgetMs) : remainingMs_(budgetMs) {}
+
+  // The wait before the next question, or nothing once the budget is spent: then the call is
+  // settled without an answer (see UnansweredVerdict in FirewallAnswer.h).
+  std::optional<std::uint32_t> NextDelayMs();
+
+ private:
+  std::uint32_t remainingMs_;
+  std::uint32_t nextMs_ = kFirstBusyDelayMs;
+};
+
+}  // namespace palisor::hooking

@@ -1,0 +1,79 @@
+#include "hook/FirewallWindow.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "hook/HookRuntime.h"
+
+namespace palisor::hook {
+namespace {
+
+// The firewall's main window: class "TForm1", caption "Palisor".
+constexpr const char* kWindowClass = "TForm1";
+constexpr const char* kWindowCaption = "Palisor";
+
+// The window found last; looked up again when a send to it fails.
+std::atomic<HWND> g_window{nullptr};
+hooking::ProcessIdentity g_identity;
+
+HWND FirewallWindow() {
+  HWND window = g_window.load();
+  if (!window) {
+    window = FindWindowA(kWindowClass, kWindowCaption);
+    g_window.store(window);
+  }
+  return window;
+}
+
+void ForgetWindow(HWND window) { g_window.compare_exchange_strong(window, nullptr); }
+
+bool SendTo(HWND window, WPARAM message, const void* record, std::size_t size) {
+  COPYDATASTRUCT copy{0, static_cast<DWORD>(size), const_cast<void*>(record)};
+  DWORD_PTR result = 0;
+  WaitingForFirewall waiting;
+  return SendMessageTimeoutA(window, WM_COPYDATA, message, reinterpret_cast<LPARAM>(&copy),
+                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result) != 0;
+}
+
+}  // namespace
+
+bool WindowLink::Deliver(hooking::Cells&) {
+  HWND window = FirewallWindow();
+  if (!window) return false;
+  if (SendTo(window, message_, record_, size_)) return true;
+  const bool windowGone = GetLastError() == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(window);
+  ForgetWindow(window);
+  if (!windowGone) return false;  // the firewall hangs: the call goes on without it
+  // The firewall may have been restarted with a new window.
+  window = FirewallWindow();
+  return window && SendTo(window, message_, record_, size_);
+}
+
+void WindowLink::Wait(std::uint32_t milliseconds) { Sleep(milliseconds); }
+
+bool WindowLink::Withdrawn() { return hook::Withdrawn(); }
+
+std::uint32_t AddressOf(const void* pointer) {
+  return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer));
+}
+
+hooking::CellAddresses AddressesOf(hooking::Cells& cells) {
+  return {AddressOf(&cells.verdict), AddressOf(&cells.answer), AddressOf(&cells.speedKbps)};
+}
+
+hooking::CallVerdict Ask(hooking::EventKind kind, hooking::Cells& cells, WindowLink& link) {
+  QuestionScope question;
+  return hooking::AskFirewall(kind, cells, link);
+}
+
+hooking::ProcessIdentity& Identity() { return g_identity; }
+
+void IdentifyProcess() {
+  g_identity.processId = GetCurrentProcessId();
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  g_identity.appPathLast = hooking::PutRecordText(g_identity.appPath, path, length < sizeof path ? length : 0);
+}
+
+}  // namespace palisor::hook

@@ -1,0 +1,338 @@
+#include "hook/NetworkHooks.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <span>
+#include <type_traits>
+#include <vector>
+
+#include "core/events/EventViews.h"
+#include "core/hooking/RecordFilling.h"
+#include "core/hooking/SocketThrottle.h"
+#include "hook/FirewallWindow.h"
+#include "hook/HookRuntime.h"
+#include "hook/HookTable.h"
+#include "hook/PacketFilterCheck.h"
+
+namespace palisor::hook {
+namespace {
+
+using events::NetworkOperation;
+using hooking::CallVerdict;
+
+static_assert(std::is_same_v<decltype(&Mine_recv), decltype(&::recv)>);
+static_assert(std::is_same_v<decltype(&Mine_send), decltype(&::send)>);
+static_assert(std::is_same_v<decltype(&Mine_recvfrom), decltype(&::recvfrom)>);
+static_assert(std::is_same_v<decltype(&Mine_sendto), decltype(&::sendto)>);
+static_assert(std::is_same_v<decltype(&Mine_WSASend), decltype(&::WSASend)>);
+static_assert(std::is_same_v<decltype(&Mine_WSARecv), decltype(&::WSARecv)>);
+static_assert(std::is_same_v<decltype(&Mine_accept), decltype(&::accept)>);
+static_assert(std::is_same_v<decltype(&Mine_connect), decltype(&::connect)>);
+static_assert(std::is_same_v<decltype(&Mine_bind), decltype(&::bind)>);
+
+// The firewall reads no more than this much of a payload; a gathered payload is clipped to it.
+constexpr std::size_t kMaxGatheredPayload = 64 * 1024;
+// The largest socket address structure a connection call's payload carries.
+constexpr int kMaxAddressPayload = sizeof(sockaddr_storage);
+
+// Copies memory the caller named; false where it cannot be read (the real call then reports the
+// fault itself).
+bool CopyCallerMemory(void* to, const void* from, std::size_t size) {
+  SIZE_T read = 0;
+  return from && ReadProcessMemory(GetCurrentProcess(), from, to, size, &read) && read == size;
+}
+
+void TakeIPv4(const sockaddr* address, int length, std::uint32_t& addr, std::uint16_t& port) {
+  sockaddr_in in{};
+  if (length < static_cast<int>(sizeof in) || !CopyCallerMemory(&in, address, sizeof in)) return;
+  if (in.sin_family != AF_INET) return;
+  addr = in.sin_addr.s_addr;
+  port = in.sin_port;
+}
+
+template <class Query>
+void TakeSocketName(SOCKET s, Query query, std::uint32_t& addr, std::uint16_t& port) {
+  sockaddr_in name{};
+  int length = sizeof name;
+  if (query(s, reinterpret_cast<sockaddr*>(&name), &length) == 0 && name.sin_family == AF_INET) {
+    addr = name.sin_addr.s_addr;
+    port = name.sin_port;
+  }
+}
+
+std::uint16_t ProtocolOf(SOCKET s) {
+  int type = 0;
+  int length = sizeof type;
+  getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length);
+  return type == SOCK_DGRAM ? IPPROTO_UDP : IPPROTO_TCP;
+}
+
+// One intercepted socket call: the socket, the operation and the address the call names (the
+// peer it connects or sends to or was accepted from; for bind the own end being bound).
+struct SocketCall {
+  SOCKET socket;
+  NetworkOperation operation;
+  const sockaddr* address = nullptr;
+  int addressLength = 0;
+};
+
+hooking::SocketEnds EndsOf(const SocketCall& call) {
+  hooking::SocketEnds ends;
+  if (call.operation == NetworkOperation::Bind) {
+    TakeIPv4(call.address, call.addressLength, ends.localAddr, ends.localPort);
+    return ends;
+  }
+  TakeSocketName(call.socket, &getsockname, ends.localAddr, ends.localPort);
+  if (call.address) {
+    TakeIPv4(call.address, call.addressLength, ends.remoteAddr, ends.remotePort);
+  } else {
+    TakeSocketName(call.socket, &getpeername, ends.remoteAddr, ends.remotePort);
+  }
+  return ends;
+}
+
+// The packet filter first, then the firewall's window. Runs as the library's own work.
+CallVerdict Decide(const SocketCall& call, const hooking::SocketEnds& ends, const void* payload,
+                   std::uint32_t length) {
+  const events::NetworkOperationInfo* info = events::FindNetworkOperation(static_cast<std::uint32_t>(call.operation));
+  const PacketFilterQuery query{ProtocolOf(call.socket), ends.localAddr,  ends.localPort,
+                                ends.remoteAddr,         ends.remotePort, info && info->sourceIsRemote};
+  if (CheckPacketFilter(query) == PacketFilterVerdict::Drop) return {false, 0};
+  hooking::Cells cells = hooking::kPresetCells;
+  events::NetworkEventRecord record;
+  hooking::FillNetworkRecord(record, Identity(), {call.operation, ends, AddressOf(payload), length},
+                             AddressesOf(cells));
+  WindowLink link(events::kNetworkEventMessage, &record, sizeof record);
+  return Ask(hooking::EventKind::Network, cells, link);
+}
+
+CallVerdict DecideData(const SocketCall& call, const void* data, std::uint32_t length) {
+  OwnWork own;
+  return Decide(call, EndsOf(call), data, length);
+}
+
+// connect, accept, bind and issued overlapped receives: the payload is the address the call
+// names, or the peer's address when it names none.
+CallVerdict DecideConnection(const SocketCall& call) {
+  OwnWork own;
+  const hooking::SocketEnds ends = EndsOf(call);
+  if (call.address && call.addressLength > 0) {
+    return Decide(call, ends, call.address, static_cast<std::uint32_t>(std::min(call.addressLength, kMaxAddressPayload)));
+  }
+  sockaddr_in peer{};
+  peer.sin_family = AF_INET;
+  peer.sin_addr.s_addr = ends.remoteAddr;
+  peer.sin_port = ends.remotePort;
+  return Decide(call, ends, &peer, sizeof peer);
+}
+
+std::uint64_t NowMicros() {
+  static const std::uint64_t frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<std::uint64_t>(f.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<std::uint64_t>(now.QuadPart) / frequency * 1000000 +
+         static_cast<std::uint64_t>(now.QuadPart) % frequency * 1000000 / frequency;
+}
+
+SRWLOCK g_throttleLock = SRWLOCK_INIT;
+hooking::SocketThrottle g_throttle;
+
+// Holds the socket to the call's speed limit: waits until the data moved so far fits it.
+void Pace(SOCKET s, std::uint64_t bytes, std::uint32_t kbps) {
+  if (kbps == 0 || bytes == 0) return;
+  const DWORD error = GetLastError();
+  AcquireSRWLockExclusive(&g_throttleLock);
+  const std::uint64_t waitMicros = g_throttle.Account(s, bytes, kbps, NowMicros());
+  ReleaseSRWLockExclusive(&g_throttleLock);
+  if (waitMicros > 0) Sleep(static_cast<DWORD>(std::min<std::uint64_t>((waitMicros + 999) / 1000, INFINITE - 1)));
+  SetLastError(error);
+}
+
+int Refuse() {
+  WSASetLastError(WSAEACCES);
+  return SOCKET_ERROR;
+}
+
+int RefuseReceived(char* buffer, std::uint64_t received, bool peeked) {
+  if (!peeked) SecureZeroMemory(buffer, static_cast<SIZE_T>(received));
+  return Refuse();
+}
+
+// The data of a scatter/gather call as one run: the first buffer itself when it holds it all,
+// otherwise a copy of the first 64 KiB.
+class GatheredData {
+ public:
+  GatheredData(const WSABUF* buffers, DWORD count, std::uint64_t total) {
+    if (!buffers || count == 0) return;
+    if (count == 1 || buffers[0].len >= total) {
+      payload_ = {buffers[0].buf, static_cast<std::size_t>(std::min<std::uint64_t>(total, buffers[0].len))};
+      return;
+    }
+    const std::size_t size = static_cast<std::size_t>(std::min<std::uint64_t>(total, kMaxGatheredPayload));
+    std::vector<hooking::DataBuffer> list(count);
+    for (DWORD i = 0; i < count; ++i) list[i] = {buffers[i].buf, buffers[i].len};
+    scratch_.reset(new (std::nothrow) char[size]);
+    if (scratch_) payload_ = hooking::GatherPayload(list, total, {scratch_.get(), size});
+  }
+  const char* data() const { return payload_.data(); }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(payload_.size()); }
+
+ private:
+  std::unique_ptr<char[]> scratch_;
+  std::span<const char> payload_;
+};
+
+std::uint64_t TotalLength(const WSABUF* buffers, DWORD count) {
+  std::uint64_t total = 0;
+  for (DWORD i = 0; buffers && i < count; ++i) total += buffers[i].len;
+  return total;
+}
+
+void WipeBuffers(WSABUF* buffers, DWORD count, std::uint64_t received) {
+  for (DWORD i = 0; i < count && received > 0; ++i) {
+    const std::uint64_t n = std::min<std::uint64_t>(buffers[i].len, received);
+    SecureZeroMemory(buffers[i].buf, static_cast<SIZE_T>(n));
+    received -= n;
+  }
+}
+
+}  // namespace
+
+int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) {
+  CallScope scope;
+  const int received = Real<decltype(&::recv)>(HookId::Recv)(s, buf, len, flags);
+  if (!scope.Reports() || received <= 0) return received;
+  const DWORD error = GetLastError();
+  const CallVerdict verdict = DecideData({s, NetworkOperation::Receive}, buf, static_cast<std::uint32_t>(received));
+  if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
+  Pace(s, static_cast<std::uint64_t>(received), verdict.speedKbps);
+  SetLastError(error);
+  return received;
+}
+
+int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) {
+  CallScope scope;
+  const auto real = Real<decltype(&::send)>(HookId::Send);
+  if (!scope.Reports() || len <= 0) return real(s, buf, len, flags);
+  const CallVerdict verdict = DecideData({s, NetworkOperation::Send}, buf, static_cast<std::uint32_t>(len));
+  if (!verdict.pass) return Refuse();
+  const int sent = real(s, buf, len, flags);
+  if (sent > 0) Pace(s, static_cast<std::uint64_t>(sent), verdict.speedKbps);
+  return sent;
+}
+
+int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) {
+  CallScope scope;
+  sockaddr_storage ownSource{};
+  int ownSourceLength = sizeof ownSource;
+  const bool substitute = scope.Reports() && !from;
+  sockaddr* source = substitute ? reinterpret_cast<sockaddr*>(&ownSource) : from;
+  int* sourceLength = substitute ? &ownSourceLength : fromlen;
+  const int received = Real<decltype(&::recvfrom)>(HookId::RecvFrom)(s, buf, len, flags, source, sourceLength);
+  if (!scope.Reports() || received <= 0) return received;
+  const DWORD error = GetLastError();
+  const SocketCall call{s, NetworkOperation::RecvFrom, source, sourceLength ? *sourceLength : 0};
+  const CallVerdict verdict = DecideData(call, buf, static_cast<std::uint32_t>(received));
+  if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
+  Pace(s, static_cast<std::uint64_t>(received), verdict.speedKbps);
+  SetLastError(error);
+  return received;
+}
+
+int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) {
+  CallScope scope;
+  const auto real = Real<decltype(&::sendto)>(HookId::SendTo);
+  if (!scope.Reports() || len <= 0) return real(s, buf, len, flags, to, tolen);
+  const CallVerdict verdict = DecideData({s, NetworkOperation::SendTo, to, tolen}, buf, static_cast<std::uint32_t>(len));
+  if (!verdict.pass) return Refuse();
+  const int sent = real(s, buf, len, flags, to, tolen);
+  if (sent > 0) Pace(s, static_cast<std::uint64_t>(sent), verdict.speedKbps);
+  return sent;
+}
+
+int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) {
+  CallScope scope;
+  const auto real = Real<decltype(&::WSASend)>(HookId::WsaSend);
+  const std::uint64_t total = scope.Reports() ? TotalLength(buffers, bufferCount) : 0;
+  if (total == 0) return real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
+  CallVerdict verdict;
+  {
+    const GatheredData data(buffers, bufferCount, total);
+    verdict = DecideData({s, NetworkOperation::WsaSend}, data.data(), data.size());
+  }
+  if (!verdict.pass) return Refuse();
+  const int result = real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
+  const bool pending = result == SOCKET_ERROR && WSAGetLastError() == WSA_IO_PENDING;
+  if (result == 0 || pending) Pace(s, (result == 0 && bytesSent) ? *bytesSent : total, verdict.speedKbps);
+  return result;
+}
+
+int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived, LPDWORD flags,
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) {
+  CallScope scope;
+  const auto real = Real<decltype(&::WSARecv)>(HookId::WsaRecv);
+  if (!scope.Reports()) return real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
+  if (overlapped || completion) {
+    if (!DecideConnection({s, NetworkOperation::WsaRecv}).pass) return Refuse();
+    return real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
+  }
+  const int result = real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
+  if (result != 0 || !bytesReceived || *bytesReceived == 0) return result;
+  const DWORD error = GetLastError();
+  const std::uint64_t received = *bytesReceived;
+  CallVerdict verdict;
+  {
+    const GatheredData data(buffers, bufferCount, received);
+    verdict = DecideData({s, NetworkOperation::WsaRecv}, data.data(), data.size());
+  }
+  if (!verdict.pass) {
+    if (!(flags && (*flags & MSG_PEEK))) WipeBuffers(buffers, bufferCount, received);
+    *bytesReceived = 0;
+    return Refuse();
+  }
+  Pace(s, received, verdict.speedKbps);
+  SetLastError(error);
+  return result;
+}
+
+SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) {
+  CallScope scope;
+  sockaddr_storage ownPeer{};
+  int ownPeerLength = sizeof ownPeer;
+  const bool substitute = scope.Reports() && !addr;
+  sockaddr* peer = substitute ? reinterpret_cast<sockaddr*>(&ownPeer) : addr;
+  int* peerLength = substitute ? &ownPeerLength : addrlen;
+  const SOCKET accepted = Real<decltype(&::accept)>(HookId::Accept)(s, peer, peerLength);
+  if (!scope.Reports() || accepted == INVALID_SOCKET) return accepted;
+  const DWORD error = GetLastError();
+  if (!DecideConnection({accepted, NetworkOperation::Accept, peer, peerLength ? *peerLength : 0}).pass) {
+    closesocket(accepted);
+    Refuse();
+    return INVALID_SOCKET;
+  }
+  SetLastError(error);
+  return accepted;
+}
+
+int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) {
+  CallScope scope;
+  if (scope.Reports() && !DecideConnection({s, NetworkOperation::Connect, name, namelen}).pass) return Refuse();
+  return Real<decltype(&::connect)>(HookId::Connect)(s, name, namelen);
+}
+
+int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) {
+  CallScope scope;
+  if (scope.Reports() && !DecideConnection({s, NetworkOperation::Bind, name, namelen}).pass) return Refuse();
+  return Real<decltype(&::bind)>(HookId::Bind)(s, name, namelen);
+}
+
+}  // namespace palisor::hook

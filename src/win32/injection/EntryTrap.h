@@ -1,0 +1,52 @@
+// Holds a new process at its program's entry point while the hook library is placed into it, so
+// that the program's first intercepted call is already hooked. The first two bytes of the entry
+// point become a jump to itself; the process finishes loading, then waits there until the trap
+// is released and the original bytes are back. A process already past its entry point never
+// executes it again and is not held up.
+//
+// If the process holding the trap dies before releasing it, the trapped program never starts;
+// callers keep the trap for at most the injection wait limit.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace palisor::win32 {
+
+// The threads of another process, suspended for as long as this object lives.
+class SuspendedThreads {
+ public:
+  explicit SuspendedThreads(DWORD processId);
+  ~SuspendedThreads();
+  SuspendedThreads(const SuspendedThreads&) = delete;
+  SuspendedThreads& operator=(const SuspendedThreads&) = delete;
+
+ private:
+  static constexpr int kMaxThreads = 256;
+  HANDLE threads_[kMaxThreads];
+  int count_ = 0;
+};
+
+class EntryTrap {
+ public:
+  // `process` needs PROCESS_QUERY_INFORMATION, PROCESS_VM_OPERATION, PROCESS_VM_READ and
+  // PROCESS_VM_WRITE; it stays the caller's.
+  EntryTrap(HANDLE process, DWORD processId) : process_(process), processId_(processId) {}
+  ~EntryTrap() { Release(); }
+  EntryTrap(const EntryTrap&) = delete;
+  EntryTrap& operator=(const EntryTrap&) = delete;
+
+  // False when the entry point cannot be found or written; the process is then left as it was.
+  bool Set();
+  void Release();
+
+ private:
+  HANDLE process_;
+  DWORD processId_;
+  std::uintptr_t entry_ = 0;
+  unsigned char original_[2] = {};
+  bool set_ = false;
+};
+
+}  // namespace palisor::win32

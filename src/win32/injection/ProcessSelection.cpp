@@ -1,0 +1,121 @@
+#include "win32/injection/ProcessSelection.h"
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <iterator>
+#include <memory>
+
+namespace palisor::win32 {
+namespace {
+
+struct HandleCloser {
+  void operator()(HANDLE h) const {
+    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+bool IsWow64(HANDLE process) {
+  BOOL wow64 = FALSE;
+  return IsWow64Process(process, &wow64) && wow64;
+}
+
+// The user SID of a process's token, copied into `buffer`; null when the token cannot be read.
+PSID UserOf(HANDLE process, std::vector<std::uint8_t>& buffer) {
+  HANDLE rawToken = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &rawToken)) return nullptr;
+  UniqueHandle token(rawToken);
+  DWORD size = 0;
+  GetTokenInformation(rawToken, TokenUser, nullptr, 0, &size);
+  if (size == 0) return nullptr;
+  buffer.resize(size);
+  if (!GetTokenInformation(rawToken, TokenUser, buffer.data(), size, &size)) return nullptr;
+  return reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+}
+
+bool InScope(DWORD processId, PSID user, hooking::TargetScope scope) {
+  switch (scope) {
+    case hooking::TargetScope::EverySession:
+      return true;
+    case hooking::TargetScope::CurrentSession: {
+      DWORD own = 0, theirs = 0;
+      return ProcessIdToSessionId(GetCurrentProcessId(), &own) && ProcessIdToSessionId(processId, &theirs) &&
+             own == theirs;
+    }
+    case hooking::TargetScope::CurrentUser: {
+      std::vector<std::uint8_t> ownBuffer;
+      PSID own = UserOf(GetCurrentProcess(), ownBuffer);
+      return own && user && EqualSid(own, user);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<DWORD> RunningProcessIds() {
+  std::vector<DWORD> ids;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
+    ids.push_back(entry.th32ProcessID);
+  }
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
+
+std::vector<DWORD> NewProcessIds(const std::vector<DWORD>& now, const std::vector<DWORD>& before) {
+  std::vector<DWORD> fresh;
+  std::set_difference(now.begin(), now.end(), before.begin(), before.end(), std::back_inserter(fresh));
+  return fresh;
+}
+
+HANDLE OpenForPlacement(DWORD processId, DWORD& error) {
+  HANDLE process = OpenProcess(kPlacementAccess, FALSE, processId);
+  error = process ? 0 : GetLastError();
+  return process;
+}
+
+OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
+  if (processId == 0) return {TargetCheck::NotTarget};
+  if (processId == GetCurrentProcessId() && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
+  DWORD error = 0;
+  UniqueHandle process(OpenForPlacement(processId, error));
+  if (!process) {
+    if (error == ERROR_ACCESS_DENIED) return {TargetCheck::NoAccess, nullptr, error};
+    if (error == ERROR_INVALID_PARAMETER) return {TargetCheck::NotTarget, nullptr, error};  // gone
+    return {TargetCheck::Unavailable, nullptr, error};
+  }
+  DWORD exitCode = 0;
+  if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return {TargetCheck::NotTarget};
+  // On a 64-bit system this 32-bit library fits only the other 32-bit (WoW64) processes; on a
+  // 32-bit system every process is one.
+  if (IsWow64(GetCurrentProcess()) && !IsWow64(process.get())) return {TargetCheck::NotTarget};
+  std::vector<std::uint8_t> userBuffer;
+  PSID user = UserOf(process.get(), userBuffer);
+  if (!targets.includeServiceAccounts) {
+    if (!user) return {TargetCheck::NoAccess, nullptr, GetLastError()};
+    if (hooking::IsServiceAccountSid(*GetSidSubAuthorityCount(user))) return {TargetCheck::NotTarget};
+  }
+  if (!InScope(processId, user, targets.scope)) return {TargetCheck::NotTarget};
+  return {TargetCheck::Target, process.release()};
+}
+
+std::uintptr_t FindModule(DWORD processId, const std::string& path) {
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  for (int retry = 0; snapshot.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_BAD_LENGTH && retry < 3; ++retry) {
+    snapshot.reset(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));  // the module list was changing
+  }
+  if (snapshot.get() == INVALID_HANDLE_VALUE) return 0;
+  MODULEENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Module32First(snapshot.get(), &entry); more; more = Module32Next(snapshot.get(), &entry)) {
+    if (lstrcmpiA(entry.szExePath, path.c_str()) == 0) return reinterpret_cast<std::uintptr_t>(entry.modBaseAddr);
+  }
+  return 0;
+}
+
+}  // namespace palisor::win32

@@ -1,0 +1,107 @@
+#include "win32/injection/RemotePlacement.h"
+
+#include <utility>
+
+namespace palisor::win32 {
+
+bool IsRemovedExitCode(DWORD code) {
+  return code == kHooksRemovedAndUnloaded || code == kHooksRemovedUnloadPending || code == kHooksRemovedLibraryKept;
+}
+
+HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument) {
+  return CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
+                            reinterpret_cast<void*>(argument), 0, nullptr);
+}
+
+RemotePlacement::RemotePlacement(RemotePlacement&& other) noexcept
+    : process_(std::exchange(other.process_, nullptr)),
+      layout_(other.layout_),
+      thread_(std::exchange(other.thread_, nullptr)),
+      remotePath_(std::exchange(other.remotePath_, nullptr)),
+      installing_(other.installing_),
+      placed_(other.placed_),
+      error_(other.error_) {}
+
+RemotePlacement::~RemotePlacement() {
+  // A thread still running keeps its path string: freeing it under the thread could crash the process.
+  if (thread_) CloseHandle(thread_);
+  if (process_) CloseHandle(process_);
+}
+
+bool RemotePlacement::Start() {
+  const std::string& path = layout_->path;
+  remotePath_ = VirtualAllocEx(process_, nullptr, path.size() + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+  if (!remotePath_) {
+    Fail(GetLastError());
+    return false;
+  }
+  if (!WriteProcessMemory(process_, remotePath_, path.c_str(), path.size() + 1, nullptr)) {
+    Fail(GetLastError());
+    return false;
+  }
+  thread_ = StartRemoteThread(process_, layout_->loadLibraryA, reinterpret_cast<std::uintptr_t>(remotePath_));
+  if (!thread_) {
+    Fail(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+void RemotePlacement::Advance() {
+  if (!thread_) return;
+  DWORD exitCode = 0;
+  GetExitCodeThread(thread_, &exitCode);
+  EndThread();
+  if (!installing_) {
+    VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
+    remotePath_ = nullptr;
+    if (exitCode == 0) return Fail(ERROR_MOD_NOT_FOUND);  // LoadLibraryA returned no module
+    installing_ = true;
+    thread_ = StartRemoteThread(process_, exitCode + layout_->installOffset, 0);
+    if (!thread_) Fail(GetLastError());
+    return;
+  }
+  if (exitCode == kHooksInstalled) {
+    placed_ = true;
+  } else {
+    Fail(ERROR_DLL_INIT_FAILED);
+  }
+}
+
+void RemotePlacement::Abandon(DWORD error) {
+  EndThread();
+  remotePath_ = nullptr;  // possibly still read by the abandoned thread: left to the process
+  Fail(error);
+}
+
+void RemotePlacement::Fail(DWORD error) {
+  EndThread();
+  if (remotePath_) VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
+  remotePath_ = nullptr;
+  error_ = error ? error : ERROR_GEN_FAILURE;
+}
+
+void RemotePlacement::EndThread() {
+  if (thread_) CloseHandle(thread_);
+  thread_ = nullptr;
+}
+
+bool WaitHandlingSentMessages(HANDLE handle, ULONGLONG deadline) {
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const DWORD remaining = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, remaining, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0) return true;
+    if (result != WAIT_OBJECT_0 + 1) return false;
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages
+  }
+}
+
+bool WaitUntil(HANDLE handle, ULONGLONG deadline) {
+  const ULONGLONG now = GetTickCount64();
+  const DWORD remaining = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+  return WaitForSingleObject(handle, remaining) == WAIT_OBJECT_0;
+}
+
+}  // namespace palisor::win32

@@ -1,0 +1,75 @@
+// Placing the hook library into one other process and taking it out again, by threads started in
+// that process. Used by the injection engine in Palisor.exe and by the hook library itself for
+// the children of a hooked process.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace palisor::win32 {
+
+// Where the hook library's entry points lie in any process that loads it.
+struct HookLibraryLayout {
+  std::string path;                 // full path, ANSI code page
+  std::uintptr_t loadLibraryA = 0;  // LoadLibraryA: the same address in every process
+  std::uint32_t installOffset = 0;  // InstallHooks, from the library's base
+  std::uint32_t removeOffset = 0;   // RemoveHooks, from the library's base
+};
+
+// Exit codes of the library's InstallHooks and RemoveHooks threads.
+inline constexpr DWORD kHooksNotInstalled = 0;
+inline constexpr DWORD kHooksInstalled = 1;
+inline constexpr DWORD kHooksRemovedAndUnloaded = 1;    // nothing of the library is left
+inline constexpr DWORD kHooksRemovedUnloadPending = 2;  // unloads once the last call left a hook
+inline constexpr DWORD kHooksRemovedLibraryKept = 3;    // stays as a pass-through (see RemoveHooks)
+
+bool IsRemovedExitCode(DWORD code);
+
+// A thread started in another process at `start` with one argument.
+HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument);
+
+// Places the library into one process in two steps, each a thread of that process: the first
+// loads it (LoadLibraryA), the second installs the hooks (InstallHooks). The caller waits on
+// Pending() and calls Advance() when that thread has ended, or Abandon() when time ran out.
+class RemotePlacement {
+ public:
+  // Takes over `process`, opened with PROCESS_CREATE_THREAD, PROCESS_QUERY_INFORMATION,
+  // PROCESS_VM_OPERATION, PROCESS_VM_WRITE and PROCESS_VM_READ.
+  RemotePlacement(HANDLE process, const HookLibraryLayout& layout) : process_(process), layout_(&layout) {}
+  ~RemotePlacement();
+  RemotePlacement(RemotePlacement&& other) noexcept;
+  RemotePlacement(const RemotePlacement&) = delete;
+  RemotePlacement& operator=(const RemotePlacement&) = delete;
+  RemotePlacement& operator=(RemotePlacement&&) = delete;
+
+  bool Start();
+  HANDLE Pending() const { return thread_; }  // null once placed or failed
+  void Advance();
+  void Abandon(DWORD error);
+
+  bool Placed() const { return placed_; }
+  DWORD Error() const { return error_; }  // why it failed; 0 while it has not
+
+ private:
+  void Fail(DWORD error);
+  void EndThread();
+
+  HANDLE process_;
+  const HookLibraryLayout* layout_;
+  HANDLE thread_ = nullptr;
+  void* remotePath_ = nullptr;
+  bool installing_ = false;
+  bool placed_ = false;
+  DWORD error_ = 0;
+};
+
+// Waits for `handle` until `deadline` (GetTickCount64 time); while waiting, handles the messages
+// that other threads send to this thread's windows, so that a hooked program that waits for the
+// firewall's answer never waits on a thread that waits for it. False on time-out.
+bool WaitHandlingSentMessages(HANDLE handle, ULONGLONG deadline);
+// The same without a message queue, for threads that own no window.
+bool WaitUntil(HANDLE handle, ULONGLONG deadline);
+
+}  // namespace palisor::win32

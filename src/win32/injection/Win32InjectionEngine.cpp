@@ -1,0 +1,200 @@
+#include "win32/injection/Win32InjectionEngine.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "win32/injection/ProcessSelection.h"
+
+namespace palisor::win32 {
+namespace {
+
+constexpr int kMaxPasses = 5;
+constexpr DWORD kRetryPauseMs = 10;
+
+std::string ProgramDirectory() {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string text(path, length < sizeof path ? length : 0);
+  const std::size_t cut = text.find_last_of("\\/");
+  return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
+}
+
+bool HasDirectory(const std::string& name) { return name.find_first_of("\\/:") != std::string::npos; }
+
+void Merge(std::vector<DWORD>& ids, const std::vector<DWORD>& more) {
+  ids.insert(ids.end(), more.begin(), more.end());
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+}
+
+// Runs every placement through its steps, waiting at most until `deadline`.
+void FinishPlacements(std::vector<RemotePlacement>& placements, ULONGLONG deadline) {
+  for (RemotePlacement& placement : placements) {
+    while (HANDLE thread = placement.Pending()) {
+      if (!WaitHandlingSentMessages(thread, deadline)) {
+        placement.Abandon(ERROR_TIMEOUT);
+        break;
+      }
+      placement.Advance();
+    }
+  }
+}
+
+struct Removal {
+  DWORD processId;
+  HANDLE process;
+  HANDLE thread;
+};
+
+}  // namespace
+
+Win32InjectionEngine::Win32InjectionEngine() : Win32InjectionEngine(ProgramDirectory()) {}
+
+Win32InjectionEngine::Win32InjectionEngine(std::string libraryDirectory)
+    : libraryDirectory_(std::move(libraryDirectory)) {}
+
+Win32InjectionEngine::~Win32InjectionEngine() = default;
+
+std::optional<HookLibraryLayout> Win32InjectionEngine::LayoutOf(const std::string& library) const {
+  HookLibraryLayout layout;
+  layout.path = HasDirectory(library) ? library : libraryDirectory_ + library;
+  // Mapped without running any of its code, only to learn where its entry points lie.
+  HMODULE image = LoadLibraryExA(layout.path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (!image) return std::nullopt;
+  char full[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(image, full, sizeof full);
+  if (length > 0 && length < sizeof full) layout.path.assign(full, length);
+  const auto base = reinterpret_cast<std::uintptr_t>(image);
+  const auto install = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "InstallHooks"));
+  const auto remove = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "RemoveHooks"));
+  FreeLibrary(image);
+  layout.loadLibraryA = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA"));
+  if (!install || !remove || !layout.loadLibraryA) return std::nullopt;
+  layout.installOffset = static_cast<std::uint32_t>(install - base);
+  layout.removeOffset = static_cast<std::uint32_t>(remove - base);
+  return layout;
+}
+
+bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::string& library,
+                                            std::uint32_t waitLimitMs) {
+  const ULONGLONG deadline = GetTickCount64() + waitLimitMs;
+  report_ = {};
+  watcher_.reset();
+  const auto targets = hooking::DecodeTargetSet(targetSet);
+  const auto layout = LayoutOf(library);
+  if (!targets || !layout) return false;
+
+  std::vector<DWORD> previous, retry;
+  for (int pass = 0; pass < kMaxPasses; ++pass) {
+    ++report_.passes;
+    const std::vector<DWORD> now = RunningProcessIds();
+    std::vector<DWORD> ids = NewProcessIds(now, previous);
+    Merge(ids, retry);
+    retry.clear();
+    bool handled = false;
+    PlacePass(ids, *layout, *targets, deadline, retry, handled);
+    previous = now;
+    if (!retry.empty()) {
+      Sleep(kRetryPauseMs);
+      continue;
+    }
+    if (!handled) break;
+  }
+  const bool placed = report_.failed == 0 || report_.succeeded > 0;
+  if (placed) watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs);
+  return placed;
+}
+
+void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLibraryLayout& layout,
+                                     const hooking::TargetSet& targets, ULONGLONG deadline, std::vector<DWORD>& retry,
+                                     bool& handled) {
+  std::vector<RemotePlacement> placements;
+  placements.reserve(ids.size());
+  for (DWORD id : ids) {
+    const OpenedProcess opened = OpenTarget(id, targets);
+    switch (opened.check) {
+      case TargetCheck::Target:
+        handled = true;
+        placements.emplace_back(opened.process, layout);
+        placements.back().Start();
+        break;
+      case TargetCheck::NoAccess:
+        ++report_.refused;
+        break;
+      case TargetCheck::Unavailable:
+        retry.push_back(id);
+        break;
+      case TargetCheck::NotTarget:
+        break;
+    }
+  }
+  FinishPlacements(placements, deadline);
+  for (const RemotePlacement& placement : placements) ++(placement.Placed() ? report_.succeeded : report_.failed);
+}
+
+bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t, const std::string& library, std::uint32_t waitLimitMs) {
+  const ULONGLONG deadline = GetTickCount64() + waitLimitMs;
+  report_ = {};
+  watcher_.reset();
+  const auto layout = LayoutOf(library);
+  if (!layout) return false;
+
+  std::vector<DWORD> previous, again;
+  for (int pass = 0; pass < kMaxPasses; ++pass) {
+    ++report_.passes;
+    const std::vector<DWORD> now = RunningProcessIds();
+    std::vector<DWORD> ids = NewProcessIds(now, previous);
+    Merge(ids, again);
+    again.clear();
+    bool handled = false;
+    RemovePass(ids, *layout, deadline, again, handled);
+    previous = now;
+    if (!handled) break;
+  }
+  return report_.failed == 0;
+}
+
+// Every process of `ids` that carries the library gets its hooks removed. A process where the
+// library unloaded but is still there (it had been placed twice) goes to `again`.
+void Win32InjectionEngine::RemovePass(const std::vector<DWORD>& ids, const HookLibraryLayout& layout,
+                                      ULONGLONG deadline, std::vector<DWORD>& again, bool& handled) {
+  std::vector<Removal> removals;
+  for (DWORD id : ids) {
+    if (id == 0 || id == GetCurrentProcessId()) continue;
+    const std::uintptr_t base = FindModule(id, layout.path);
+    if (!base) continue;
+    handled = true;
+    DWORD error = 0;
+    HANDLE process = OpenForPlacement(id, error);
+    HANDLE thread = process ? StartRemoteThread(process, base + layout.removeOffset, 0) : nullptr;
+    if (!thread) {
+      DWORD exitCode = 0;
+      const bool ended = process && GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE;
+      ++(ended ? report_.succeeded : report_.failed);
+      if (process) CloseHandle(process);
+      continue;
+    }
+    removals.push_back({id, process, thread});
+  }
+  for (const Removal& removal : removals) {
+    DWORD exitCode = 0;
+    const bool ended = WaitHandlingSentMessages(removal.thread, deadline) && GetExitCodeThread(removal.thread, &exitCode);
+    DWORD processExit = 0;
+    const bool processEnded = GetExitCodeProcess(removal.process, &processExit) && processExit != STILL_ACTIVE;
+    if (processEnded) {
+      ++report_.succeeded;
+    } else if (ended && IsRemovedExitCode(exitCode)) {
+      ++report_.succeeded;
+      if (exitCode == kHooksRemovedAndUnloaded && FindModule(removal.processId, layout.path)) {
+        again.push_back(removal.processId);
+      }
+    } else {
+      ++report_.failed;
+    }
+    CloseHandle(removal.thread);
+    CloseHandle(removal.process);
+  }
+}
+
+}  // namespace palisor::win32

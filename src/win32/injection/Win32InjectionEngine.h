@@ -1,0 +1,69 @@
+// The injection engine of Palisor.exe: places the hook library into the processes of the machine
+// and removes it again (platform::InjectionEngine), and keeps placing it into processes started
+// while it is placed.
+//
+// Placing: every process of the target set gets the library (a thread there loads it, a second
+// installs the hooks); the engine waits for these loadings at most the wait limit counted from the
+// start of the operation, then takes a new snapshot and handles the processes that were not in the
+// previous one, for at most five passes; a process that still exists but could not be opened (for
+// another reason than access) is tried again after a 10 ms pause. Then the process watcher takes
+// over the processes started later. The result is false when the target set is unknown, the
+// library cannot be found, or no process took the library while some should have; processes that
+// refuse access are left out without failing the operation.
+//
+// Removing: the watcher stops first, then every process carrying the library gets its hooks
+// removed, with the same passes. The result is true when every process carrying it had its hooks
+// removed (or ended). While it waits for other processes the engine handles the messages sent to
+// the calling thread's windows, so that the event of a hooked call already on its way is answered
+// before the operation returns: after a true result no event arrives.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/hooking/TargetSet.h"
+#include "core/platform/InjectionEngine.h"
+#include "win32/injection/ProcessWatcher.h"
+#include "win32/injection/RemotePlacement.h"
+
+namespace palisor::win32 {
+
+class Win32InjectionEngine final : public platform::InjectionEngine {
+ public:
+  // What the last operation did.
+  struct Report {
+    unsigned succeeded = 0;  // processes that took the library (or had their hooks removed)
+    unsigned failed = 0;     // processes where it failed or timed out
+    unsigned refused = 0;    // processes that refused access
+    unsigned passes = 0;
+  };
+
+  // The library is looked for in `libraryDirectory` (with its trailing separator) unless the
+  // name given to an operation has a directory of its own; by default beside Palisor.exe.
+  Win32InjectionEngine();
+  explicit Win32InjectionEngine(std::string libraryDirectory);
+  ~Win32InjectionEngine() override;  // stops the watcher; the library stays where it is
+
+  bool PlaceHookLibrary(std::int32_t targetSet, const std::string& library, std::uint32_t waitLimitMs) override;
+  bool RemoveHookLibrary(std::int32_t targetSet, const std::string& library, std::uint32_t waitLimitMs) override;
+
+  const Report& LastReport() const { return report_; }
+  bool Watching() const { return watcher_ != nullptr; }
+
+ private:
+  std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
+  void PlacePass(const std::vector<DWORD>& ids, const HookLibraryLayout& layout, const hooking::TargetSet& targets,
+                 ULONGLONG deadline, std::vector<DWORD>& retry, bool& handled);
+  void RemovePass(const std::vector<DWORD>& ids, const HookLibraryLayout& layout, ULONGLONG deadline,
+                  std::vector<DWORD>& again, bool& handled);
+
+  std::string libraryDirectory_;
+  std::unique_ptr<ProcessWatcher> watcher_;
+  Report report_;
+};
+
+}  // namespace palisor::win32

@@ -1,0 +1,167 @@
+// Makes one system call of those the hook library intercepts and prints its outcome, for the
+// end-to-end tests of the system guard's road.
+//
+//   syscalls OP ARGS... [--wide] [--repeat N] [--interval MS]
+//     loadlib NAME | getattr PATH | open PATH | create PATH | delete PATH
+//     getproc MODULE NAME            prints also inside_hook=1 when the address is the hook's
+//     regset SUBKEY VALUE DATA       under HKEY_CURRENT_USER; regquery SUBKEY VALUE;
+//     regdelete SUBKEY VALUE         regdeletekey SUBKEY CHILD
+//     exec COMMANDLINE               CreateProcess, waits for the child, prints its exit code
+//     winexec COMMANDLINE
+//
+// Prints "OP i=I result=R error=E hooked=H" per call: R is 1 for success and 0 for failure (the
+// registry calls print their status as E), H whether the hook library is loaded here.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring Wide(const std::string& text) {
+  std::wstring out(text.size(), L'\0');
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                                    static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  return out;
+}
+
+int Hooked() { return GetModuleHandleA("PalisorDLL.dll") != nullptr ? 1 : 0; }
+
+struct Outcome {
+  int result;
+  DWORD error;
+  std::string extra;
+};
+
+HKEY OpenUserKey(const std::string& subKey) {
+  HKEY key = nullptr;
+  RegCreateKeyExA(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  return key;
+}
+
+Outcome Registry(const std::string& op, const std::vector<std::string>& a, bool wide) {
+  HKEY key = OpenUserKey(a[0]);
+  if (!key) return {0, GetLastError(), ""};
+  LSTATUS status = ERROR_INVALID_FUNCTION;
+  if (op == "regset") {
+    status = wide ? RegSetValueExW(key, Wide(a[1]).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(Wide(a[2]).c_str()),
+                                   static_cast<DWORD>((a[2].size() + 1) * sizeof(wchar_t)))
+                  : RegSetValueExA(key, a[1].c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(a[2].c_str()),
+                                   static_cast<DWORD>(a[2].size() + 1));
+  } else if (op == "regquery") {
+    BYTE data[512];
+    DWORD size = sizeof data;
+    status = wide ? RegQueryValueExW(key, Wide(a[1]).c_str(), nullptr, nullptr, data, &size)
+                  : RegQueryValueExA(key, a[1].c_str(), nullptr, nullptr, data, &size);
+  } else if (op == "regdelete") {
+    status = wide ? RegDeleteValueW(key, Wide(a[1]).c_str()) : RegDeleteValueA(key, a[1].c_str());
+  } else if (op == "regdeletekey") {
+    status = wide ? RegDeleteKeyW(key, Wide(a[1]).c_str()) : RegDeleteKeyA(key, a[1].c_str());
+  }
+  RegCloseKey(key);
+  return {status == ERROR_SUCCESS ? 1 : 0, static_cast<DWORD>(status), ""};
+}
+
+Outcome Execute(const std::string& commandLine, bool wide) {
+  PROCESS_INFORMATION info{};
+  BOOL ok;
+  if (wide) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    std::wstring command = Wide(commandLine);
+    ok = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+  } else {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    std::string command = commandLine;
+    ok = CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+  }
+  if (!ok) return {0, GetLastError(), ""};
+  WaitForSingleObject(info.hProcess, 120000);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(info.hProcess, &exitCode);
+  CloseHandle(info.hThread);
+  CloseHandle(info.hProcess);
+  return {1, 0, " exit=" + std::to_string(exitCode)};
+}
+
+Outcome Run(const std::string& op, const std::vector<std::string>& a, bool wide) {
+  auto handleOutcome = [](HANDLE h) -> Outcome {
+    if (h == INVALID_HANDLE_VALUE) return {0, GetLastError(), ""};
+    CloseHandle(h);
+    return {1, 0, ""};
+  };
+  if (op == "loadlib") {
+    HMODULE m = wide ? LoadLibraryW(Wide(a[0]).c_str()) : LoadLibraryA(a[0].c_str());
+    return {m ? 1 : 0, m ? 0 : GetLastError(), ""};
+  }
+  if (op == "getattr") {
+    DWORD attributes = wide ? GetFileAttributesW(Wide(a[0]).c_str()) : GetFileAttributesA(a[0].c_str());
+    return {attributes != INVALID_FILE_ATTRIBUTES ? 1 : 0, attributes != INVALID_FILE_ATTRIBUTES ? 0 : GetLastError(), ""};
+  }
+  if (op == "open" || op == "create") {
+    const DWORD access = op == "open" ? GENERIC_READ : GENERIC_WRITE;
+    const DWORD disposition = op == "open" ? OPEN_EXISTING : CREATE_ALWAYS;
+    return handleOutcome(wide ? CreateFileW(Wide(a[0]).c_str(), access, 0, nullptr, disposition, 0, nullptr)
+                              : CreateFileA(a[0].c_str(), access, 0, nullptr, disposition, 0, nullptr));
+  }
+  if (op == "delete") {
+    BOOL ok = wide ? DeleteFileW(Wide(a[0]).c_str()) : DeleteFileA(a[0].c_str());
+    return {ok ? 1 : 0, ok ? 0 : GetLastError(), ""};
+  }
+  if (op == "getproc") {
+    HMODULE module = LoadLibraryA(a[0].c_str());
+    FARPROC address = module ? GetProcAddress(module, a[1].c_str()) : nullptr;
+    const DWORD error = address ? 0 : GetLastError();
+    HMODULE hook = GetModuleHandleA("PalisorDLL.dll");
+    HMODULE owner = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(address), &owner);
+    return {address ? 1 : 0, error,
+            std::string(" inside_hook=") + (address && hook && owner == hook ? "1" : "0")};
+  }
+  if (op == "exec") return Execute(a[0], wide);
+  if (op == "winexec") {
+    const UINT code = WinExec(a[0].c_str(), SW_HIDE);
+    return {code > 31 ? 1 : 0, code > 31 ? 0 : GetLastError(), " code=" + std::to_string(code)};
+  }
+  return Registry(op, a, wide);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: syscalls OP ARGS... [--wide] [--repeat N] [--interval MS]\n");
+    return 1;
+  }
+  const std::string op = argv[1];
+  std::vector<std::string> args;
+  bool wide = false;
+  int repeat = 1;
+  DWORD intervalMs = 0;
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--wide") wide = true;
+    else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
+    else if (arg == "--interval" && i + 1 < argc) intervalMs = static_cast<DWORD>(std::atol(argv[++i]));
+    else args.push_back(arg);
+  }
+  const std::size_t needed = op == "regset" ? 3 : (op == "getproc" || op.rfind("reg", 0) == 0) ? 2 : 1;
+  if (args.size() < needed) {
+    std::fprintf(stderr, "%s needs %zu arguments\n", op.c_str(), needed);
+    return 1;
+  }
+  for (int i = 0; i < repeat; ++i) {
+    if (i > 0 && intervalMs) Sleep(intervalMs);
+    const Outcome outcome = Run(op, args, wide);  // its error is taken before anything else runs
+    std::printf("%s i=%d result=%d error=%lu hooked=%d%s\n", op.c_str(), i, outcome.result, outcome.error, Hooked(),
+                outcome.extra.c_str());
+  }
+  return 0;
+}
