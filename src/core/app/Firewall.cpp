@@ -26,7 +26,9 @@ Firewall::Firewall(PlatformServices platform)
       logCommands_(systemLog_, trafficLog_, maxLogEntries_, *this),
       trafficLogger_(trafficLog_, systemLog_, settings_, maxLogEntries_, platform_.clock),
       networkGuard_(lists_, systemLog_, trafficLogger_),
-      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, networkGuard_, passAll_, *this) {}
+      systemGuard_(settings_, engineState_, lists_, systemLog_, appSignatures_, platform_.ownProcessId),
+      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, networkGuard_, systemGuard_,
+                  *this) {}
 
 void Firewall::ReportError(const char* message) { systemLog_.AddErrorRow(message); }
 

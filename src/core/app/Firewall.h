@@ -11,6 +11,8 @@
 #include "core/engine/EventDispatcher.h"
 #include "core/engine/NetworkGuard.h"
 #include "core/engine/NetworkPrompt.h"
+#include "core/engine/SystemGuard.h"
+#include "core/engine/SystemPrompt.h"
 #include "core/engine/TrafficLogger.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ProcessMemory.h"
@@ -22,6 +24,7 @@
 #include "core/stores/SystemLog.h"
 #include "core/stores/TrafficLog.h"
 #include "core/stores/TrafficRuleCommands.h"
+#include "core/support/AppSignature.h"
 
 namespace palisor::app {
 
@@ -55,6 +58,11 @@ class Firewall final : public engine::ErrorSink {
 
   // The window that asks about network events nothing decided; nullptr: drop without asking.
   void SetNetworkPrompt(engine::NetworkPrompt* prompt) { networkGuard_.SetPrompt(prompt); }
+  // The window that asks about system events the lists did not decide (or whose signature
+  // changed); nullptr: answer the current verdict without asking.
+  void SetSystemPrompt(engine::SystemPrompt* prompt) { systemGuard_.SetPrompt(prompt); }
+  // Application signatures, each file digested again only when it changed.
+  support::AppSignatureSource& AppSignatures() { return appSignatures_; }
 
   settings::Settings& Settings() { return settings_; }
   engine::EngineState& EngineState() { return engineState_; }
@@ -84,7 +92,8 @@ class Firewall final : public engine::ErrorSink {
   stores::LogCommands logCommands_;
   engine::TrafficLogger trafficLogger_;
   engine::NetworkGuard networkGuard_;
-  engine::PassAllHandler passAll_;  // the system events, until the system guard decides them
+  support::AppSignatureCache appSignatures_;
+  engine::SystemGuard systemGuard_;
   engine::EventDispatcher dispatcher_;
 };
 

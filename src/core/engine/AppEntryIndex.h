@@ -1,0 +1,73 @@
+// Finds the rows of an application list whose application column can match an application, so
+// that the system guard tests a handful of rows per event instead of every row.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/stores/ListModel.h"
+
+namespace palisor::engine {
+
+// The wildcards of an application entry.
+inline constexpr std::string_view kAnyApplication = "*.*";
+inline constexpr std::string_view kAnyFile = "*.*";
+inline constexpr std::string_view kNotSigned = "NOT SIGNED";
+inline constexpr std::string_view kAnyOperation = "ANY";
+
+inline bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// The application test of an entry without its wildcard: the caption occurs in the application
+// or the application occurs in the caption, and the caption is not "*.*".
+inline bool ApplicationRelated(std::string_view caption, std::string_view application) {
+  return caption != kAnyApplication && (Contains(application, caption) || Contains(caption, application));
+}
+
+// An index of one list's captions, kept current through the list's revision: rows appended since
+// the last look are added, any other change rebuilds it. The list must outlive the index.
+class AppEntryIndex {
+ public:
+  explicit AppEntryIndex(const stores::ListModel& list) : list_(list) {}
+
+  // The rows, in list order, whose caption is "*.*" or related to `application` (see
+  // ApplicationRelated); every other row fails the application test. The span stays valid until
+  // the next call.
+  std::span<const std::uint32_t> Candidates(std::string_view application);
+
+ private:
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+  };
+
+  void CatchUp();
+  void Add(std::uint32_t row);
+  // What a lookup by the application's substrings costs, in probes, against a plain scan.
+  bool LookupIsCheaper(std::size_t applicationLength) const;
+  void CollectByLookup(std::string_view application);
+  void CollectByScan(std::string_view application);
+  void AppendRows(const std::vector<std::uint32_t>& rows);
+
+  const stores::ListModel& list_;
+  bool built_ = false;
+  std::uint64_t revision_ = 0;
+  std::size_t indexedRows_ = 0;
+  std::unordered_map<std::string, std::vector<std::uint32_t>, TextHash, std::equal_to<>> rowsByCaption_;
+  // The captions of one length: their rows, and the bytes they start and end with, so that only
+  // the positions of the application where such a caption could stand are looked up.
+  struct LengthGroup {
+    std::vector<std::uint32_t> rows;
+    std::bitset<256> firstBytes, lastBytes;
+  };
+  std::map<std::size_t, LengthGroup> captionsByLength_;
+  std::vector<std::uint32_t> candidates_;
+};
+
+}  // namespace palisor::engine
