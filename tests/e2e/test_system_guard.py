@@ -51,39 +51,46 @@ class LearningModeTest(unittest.TestCase):
 
 
 class ApplicationListsTest(unittest.TestCase):
+    """One start: a forbidden, an allowed and a re-signed application, each with its own entries."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.program = ProgramDir("sysguard-lists")
+        cls.forbidden = GuardedApplication(cls.program, "FORBIDDEN.EXE")
+        cls.allowed = GuardedApplication(cls.program, "ALLOWED.EXE", size=5000)
+        cls.changed = GuardedApplication(cls.program, "CHANGED.EXE", size=70000)
+        cls.old_signature = app_signature(cls.changed.data[:-1])
+        cls.program.write_records("ForbiddenApps.txt", [[cls.forbidden.name, "*.*", "NOT SIGNED", "ANY"]])
+        # The second CHANGED.EXE entry passes its events, so that no prompt is needed; the first one warns.
+        cls.program.write_records("AllowedApps.txt", [[cls.allowed.name, "*.*", cls.allowed.signature, "ANY"],
+                                                      [cls.changed.name, "*.*", cls.old_signature, "ANY"],
+                                                      [cls.changed.name, "*.*", "NOT SIGNED", "ANY"]])
+        cls.palisor = Palisor(cls.program, settings=settings(Logging_level="1"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.palisor.stop()
+        cls.program.__exit__()
+
     def test_forbidden_entry_drops_and_is_logged(self):
-        with ProgramDir("sysguard-forbidden") as program:
-            app = GuardedApplication(program)
-            program.write_records("ForbiddenApps.txt", [[app.name, "*.*", "NOT SIGNED", "ANY"]])
-            with Palisor(program, settings=settings(Logging_level="1")):
-                cells = send_system_event(app=app.path, op=OPEN_FILE, target=TARGET)
-            self.assertEqual((cells["verdict"], cells["answer"]), (0, 0))
-            self.assertIn(app.path + " was NOT allowed to open file " + TARGET, log_messages(program))
+        cells = send_system_event(app=self.forbidden.path, op=OPEN_FILE, target=TARGET)
+        self.assertEqual((cells["verdict"], cells["answer"]), (0, 0))
+        self.assertIn(self.forbidden.path + " was NOT allowed to open file " + TARGET, log_messages(self.program))
 
     def test_allowed_entry_with_signature_passes_without_a_line_at_drop_only(self):
-        with ProgramDir("sysguard-allowed") as program:
-            app = GuardedApplication(program)
-            program.write_records("AllowedApps.txt", [[app.name, "*.*", app.signature, "ANY"]])
-            with Palisor(program, settings=settings(Logging_level="1")):
-                cells = send_system_event(app=app.path, op=OPEN_FILE, target=TARGET)
-            self.assertEqual((cells["verdict"], cells["answer"]), (1, 0))
-            self.assertEqual([m for m in log_messages(program) if app.path in m], [])
+        cells = send_system_event(app=self.allowed.path, op=OPEN_FILE, target=TARGET)
+        self.assertEqual((cells["verdict"], cells["answer"]), (1, 0))
+        self.assertEqual([m for m in log_messages(self.program) if self.allowed.path in m], [])
 
     def test_changed_signature_writes_the_two_warning_lines(self):
-        with ProgramDir("sysguard-signature") as program:
-            app = GuardedApplication(program)
-            old_signature = app_signature(app.data[:-1])
-            # The second entry passes the event, so that no prompt is needed; the first one warns.
-            program.write_records("AllowedApps.txt", [[app.name, "*.*", old_signature, "ANY"],
-                                                      [app.name, "*.*", "NOT SIGNED", "ANY"]])
-            with Palisor(program):
-                cells = send_system_event(app=app.path, op=OPEN_FILE, target=TARGET)
-            self.assertEqual((cells["verdict"], cells["answer"]), (1, 0))
-            messages = log_messages(program)
-            warning = "%s (%s) has a different signature than %s (%s)" % (app.path, app.signature, app.name,
-                                                                            old_signature)
-            self.assertIn(warning, messages)
-            self.assertEqual(messages[messages.index(warning) + 1], app.path + " could be infected with a VIRUS!!!")
+        cells = send_system_event(app=self.changed.path, op=OPEN_FILE, target=TARGET)
+        self.assertEqual((cells["verdict"], cells["answer"]), (1, 0))
+        messages = log_messages(self.program)
+        warning = "%s (%s) has a different signature than %s (%s)" % (self.changed.path, self.changed.signature,
+                                                                        self.changed.name, self.old_signature)
+        self.assertIn(warning, messages)
+        self.assertEqual(messages[messages.index(warning) + 1],
+                         self.changed.path + " could be infected with a VIRUS!!!")
 
 
 def wait_for_start_up():
