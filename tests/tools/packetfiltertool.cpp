@@ -8,6 +8,11 @@
 //                                           returns DROP 0, PASS 1, NO MATCH 2, no table 3
 //   packetfiltertool bench <FWDLL.dll>      lookup cost with 10 and 1,000 rules against the
 //                                           WM_COPYDATA round trip of one event, in one run
+//   packetfiltertool serve <FWDLL.dll>      keeps the library loaded and calls its exports as
+//                                           standard input says, one command a line:
+//                                             load | start | stop | clear | quit
+//                                             add PROTOCOL DST_IP DST_MASK DST_PORT ACTION
+//                                           answering each with "code=N" (first "loaded=0|1")
 //
 // Where the table lives: packetfilter::kGlobalSectionName, else kLocalSectionName.
 #include <windows.h>
@@ -172,6 +177,30 @@ int SelfTest(const char* dllPath) {
   return checks.failed == 0 ? 0 : 1;
 }
 
+int Serve(const char* dllPath) {
+  Library library;
+  const bool loaded = library.Load(dllPath);
+  std::printf("loaded=%d\n", loaded ? 1 : 0);
+  if (!loaded) return 1;
+  char line[256];
+  while (std::fgets(line, sizeof line, stdin)) {
+    char command[16] = {}, address[64] = {}, mask[64] = {};
+    unsigned protocol = 0, port = 0, action = 0;
+    if (std::sscanf(line, "%15s", command) != 1) continue;
+    const std::string name = command;
+    std::int32_t code = -1;
+    if (name == "quit") break;
+    if (name == "load") code = library.loadDriver();
+    if (name == "start") code = library.startFirewall();
+    if (name == "stop") code = library.stopFirewall();
+    if (name == "clear") code = library.clearRules();
+    if (name == "add" && std::sscanf(line, "%*s %u %63s %63s %u %u", &protocol, address, mask, &port, &action) == 5)
+      code = library.Add(protocol, address, mask, port, action);
+    std::printf("code=%d\n", static_cast<int>(code));
+  }
+  return 0;
+}
+
 // ---- bench ---------------------------------------------------------------------------------
 
 constexpr const char* kBenchWindowClass = "PalisorFilterBenchWindow";
@@ -258,7 +287,8 @@ int main(int argc, char** argv) {
   if (mode == "selftest" && argc > 2) return SelfTest(argv[2]);
   if (mode == "lookup") return Lookup(argc, argv);
   if (mode == "bench" && argc > 2) return Bench(argv[2]);
+  if (mode == "serve" && argc > 2) return Serve(argv[2]);
   if (mode == "benchchild") return BenchChild(argc, argv);
-  std::puts("usage: packetfiltertool selftest|bench <FWDLL.dll> | lookup <op> <local ip:port> <remote ip:port> [protocol]");
+  std::puts("usage: packetfiltertool selftest|bench|serve <FWDLL.dll> | lookup <op> <local ip:port> <remote ip:port> [protocol]");
   return kExitUsage;
 }

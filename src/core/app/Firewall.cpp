@@ -1,5 +1,7 @@
 #include "core/app/Firewall.h"
 
+#include "core/packetfilter/PacketFilterLifecycle.h"
+
 namespace palisor::app {
 
 namespace {
@@ -28,7 +30,10 @@ Firewall::Firewall(PlatformServices platform)
       networkGuard_(lists_, systemLog_, trafficLogger_),
       systemGuard_(settings_, engineState_, lists_, systemLog_, appSignatures_, platform_.ownProcessId),
       dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, networkGuard_, systemGuard_,
-                  *this) {}
+                  *this),
+      packetFilter_(platform_.packetFilter ? platform_.packetFilter : &noPacketFilter_),
+      advancedRules_(platform_.programDirectory, *packetFilter_, systemLog_, *this),
+      emergencyBlock_(*packetFilter_, advancedRules_, systemLog_, *this) {}
 
 void Firewall::ReportError(const char* message) { systemLog_.AddErrorRow(message); }
 
@@ -36,6 +41,7 @@ void Firewall::OpenFiles() {
   Guarded([&] { systemLog_.OpenFile(); });
   Guarded([&] { trafficLog_.PacketLog().OpenForAppend(); });
   Guarded([&] { lists_.OpenAndLoadTrafficRules(); });
+  if (packetFilterPresent_) Guarded([&] { advancedRules_.OpenAndLoadAdvRules(); });
   Guarded([&] { lists_.OpenAndLoadContentRules(); });
   Guarded([&] { lists_.OpenAndLoadAllowedApps(); });
   Guarded([&] { lists_.OpenAndLoadForbiddenApps(); });
@@ -44,6 +50,14 @@ void Firewall::OpenFiles() {
 void Firewall::CloseFiles() {
   systemLog_.CloseFile();
   lists_.CloseFiles();
+  advancedRules_.CloseFile();
 }
+
+void Firewall::LoadPacketFilter() {
+  packetFilterPresent_ = true;
+  packetfilter::LoadPacketFilter(*packetFilter_, systemLog_);
+}
+
+void Firewall::ShutDownPacketFilter() { packetfilter::ShutDownPacketFilter(*packetFilter_); }
 
 }  // namespace palisor::app

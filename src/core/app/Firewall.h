@@ -14,6 +14,9 @@
 #include "core/engine/SystemGuard.h"
 #include "core/engine/SystemPrompt.h"
 #include "core/engine/TrafficLogger.h"
+#include "core/packetfilter/AdvancedRules.h"
+#include "core/packetfilter/EmergencyBlock.h"
+#include "core/packetfilter/PacketFilterLibrary.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ProcessMemory.h"
 #include "core/settings/Settings.h"
@@ -33,6 +36,8 @@ struct PlatformServices {
   platform::Clock& clock;
   std::uint32_t ownProcessId;
   std::string programDirectory;  // with its trailing path separator
+  // FWDLL.dll, loaded by LoadPacketFilter; nullptr: a system without the packet filter.
+  packetfilter::PacketFilterLibrary* packetFilter = nullptr;
 };
 
 class Firewall final : public engine::ErrorSink {
@@ -49,11 +54,12 @@ class Firewall final : public engine::ErrorSink {
   void ReportError(const char* message) override;
 
   // Start-up: opens the log files and opens and loads the list files, in this order: "SysLog.txt",
-  // "NetLog.txt", "NetRules.txt", "ContentRules.txt", "AllowedApps.txt", "ForbiddenApps.txt".
+  // "NetLog.txt", "NetRules.txt", "AdvNetRules.txt" (after LoadPacketFilter only),
+  // "ContentRules.txt", "AllowedApps.txt", "ForbiddenApps.txt".
   // Each file is handled on its own; one that fails is skipped.
   void OpenFiles();
-  // The firewall's stop and the shutdown paths: closes "SysLog.txt" and the store files
-  // ("NetLog.txt" stays open). A later write opens its file again.
+  // The firewall's stop and the shutdown paths: closes "SysLog.txt", the store files and
+  // "AdvNetRules.txt" ("NetLog.txt" stays open). A later write opens its file again.
   void CloseFiles();
 
   // The window that asks about network events nothing decided; nullptr: drop without asking.
@@ -78,6 +84,16 @@ class Firewall final : public engine::ErrorSink {
   stores::AppListCommands& AppListCommands() { return appListCommands_; }
   stores::LogCommands& LogCommands() { return logCommands_; }
 
+  // The packet filter (OSKind "W2K/XP" only). Start-up: loads FWDLL.dll and initialises its
+  // driver, after which OpenFiles opens "AdvNetRules.txt" too; throws packetfilter::SystemError,
+  // which ends the start-up, when the library cannot be loaded.
+  void LoadPacketFilter();
+  // The shutdown block's packet filter steps: clear the rules, stop the filter, unload.
+  void ShutDownPacketFilter();
+  packetfilter::PacketFilterLibrary& PacketFilter() { return *packetFilter_; }
+  packetfilter::AdvancedRules& AdvancedRules() { return advancedRules_; }
+  packetfilter::EmergencyBlock& EmergencyBlock() { return emergencyBlock_; }
+
  private:
   PlatformServices platform_;
   settings::Settings settings_;
@@ -95,6 +111,11 @@ class Firewall final : public engine::ErrorSink {
   support::AppSignatureCache appSignatures_;
   engine::SystemGuard systemGuard_;
   engine::EventDispatcher dispatcher_;
+  packetfilter::NoPacketFilterLibrary noPacketFilter_;
+  packetfilter::PacketFilterLibrary* packetFilter_;  // the platform's library, or noPacketFilter_
+  bool packetFilterPresent_ = false;                 // LoadPacketFilter ran: "AdvNetRules.txt" is used
+  packetfilter::AdvancedRules advancedRules_;
+  packetfilter::EmergencyBlock emergencyBlock_;
 };
 
 }  // namespace palisor::app
