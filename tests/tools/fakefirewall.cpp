@@ -3,9 +3,13 @@
 //
 //   fakefirewall [--place DIR] [--net pass|drop] [--sys pass|drop] [--speed KBPS] [--busy N]
 //                [--drop-op CODE] [--drop-target TEXT] [--delay MS] [--log FILE] [--lifetime MS]
+//                [--control FILE]
+//   fakefirewall --remove DIR      removes PalisorDLL.dll from every process and ends
 //
 // --place DIR   places PalisorDLL.dll from DIR at start (prints "place=R succeeded=N failed=N
 //               refused=N"), removes it when the window closes (prints "remove=R ...")
+// --control     a file of further options (same spelling, blank-separated) read before every
+//               event; when its text changes the answers change and the busy count starts anew
 // --net/--sys   the verdict of network / system events (default pass)
 // --drop-op     drops only network events of that operation code, passes the others
 // --drop-target drops only system events whose target contains TEXT (case-insensitive)
@@ -47,7 +51,9 @@ struct Options {
   DWORD lifetimeMs = 0;
 };
 
-Options g_options;
+Options g_options, g_baseOptions;
+std::string g_controlPath, g_controlText;
+void ReadControl(const Options& base);
 win32::Win32ProcessMemory g_memory;
 FILE* g_log = nullptr;
 int g_busyLeft = 0;
@@ -118,6 +124,7 @@ void AnswerSystem(const events::SystemEventRecord& record) {
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COPYDATA: {
+      if (!g_inHandler) ReadControl(g_baseOptions);
       const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       if (wParam == events::kNetworkEventMessage && copy->cbData >= sizeof(events::NetworkEventRecord)) {
         events::NetworkEventRecord record;
@@ -138,8 +145,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-Options Parse(int argc, char** argv) {
-  Options o;
+Options Parse(int argc, char** argv, Options o = {}) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : std::string(); };
@@ -153,9 +159,43 @@ Options Parse(int argc, char** argv) {
     else if (arg == "--delay") o.delayMs = static_cast<DWORD>(std::atol(next().c_str()));
     else if (arg == "--log") o.logPath = next();
     else if (arg == "--lifetime") o.lifetimeMs = static_cast<DWORD>(std::atol(next().c_str()));
+    else if (arg == "--control") g_controlPath = next();
   }
   return o;
 }
+
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words{"fakefirewall"};
+  std::string word;
+  for (char c : text + " ") {
+    if (c == ' ' || c == '\n' || c == '\r' || c == '\t') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return words;
+}
+
+// Takes the control file's options over the command line's when its text changed.
+void ReadControl(const Options& base) {
+  if (g_controlPath.empty()) return;
+  std::string text;
+  if (FILE* f = std::fopen(g_controlPath.c_str(), "rb")) {
+    char buffer[1024];
+    text.assign(buffer, std::fread(buffer, 1, sizeof buffer, f));
+    std::fclose(f);
+  }
+  if (text == g_controlText) return;
+  g_controlText = text;
+  std::vector<std::string> words = Words(text);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  g_options = Parse(static_cast<int>(argv.size()), argv.data(), base);
+  g_busyLeft = g_options.busy;
+}
+
 
 void PrintReport(const char* operation, bool result, const win32::Win32InjectionEngine& engine) {
   const auto& r = engine.LastReport();
@@ -167,7 +207,15 @@ void PrintReport(const char* operation, bool result, const win32::Win32Injection
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
-  g_options = Parse(argc, argv);
+  if (argc == 3 && std::string(argv[1]) == "--remove") {
+    std::string directory = argv[2];
+    if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
+    win32::Win32InjectionEngine engine(directory);
+    PrintReport("remove", engine.RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                                   platform::kHookWaitLimitMs), engine);
+    return 0;
+  }
+  g_options = g_baseOptions = Parse(argc, argv);
   g_busyLeft = g_options.busy;
   if (!g_options.logPath.empty()) g_log = std::fopen(g_options.logPath.c_str(), "a");
 

@@ -1,7 +1,7 @@
 // Makes one system call of those the hook library intercepts and prints its outcome, for the
 // end-to-end tests of the system guard's road.
 //
-//   syscalls OP ARGS... [--wide] [--repeat N] [--interval MS]
+//   syscalls OP ARGS... [--wide] [--repeat N] [--interval MS] [--await-hook MS]
 //     loadlib NAME | getattr PATH | open PATH | create PATH | delete PATH
 //     getproc MODULE NAME            prints also inside_hook=1 when the address is the hook's
 //     regset SUBKEY VALUE DATA       under HKEY_CURRENT_USER; regquery SUBKEY VALUE;
@@ -20,6 +20,13 @@
 #include <vector>
 
 namespace {
+
+// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
+// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
+void AwaitHook(DWORD ms) {
+  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
+  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
+}
 
 std::wstring Wide(const std::string& text) {
   std::wstring out(text.size(), L'\0');
@@ -150,6 +157,7 @@ int main(int argc, char** argv) {
     if (arg == "--wide") wide = true;
     else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
     else if (arg == "--interval" && i + 1 < argc) intervalMs = static_cast<DWORD>(std::atol(argv[++i]));
+    else if (arg == "--await-hook" && i + 1 < argc) AwaitHook(static_cast<DWORD>(std::atol(argv[++i])));
     else args.push_back(arg);
   }
   const std::size_t needed = op == "regset" ? 3 : (op == "getproc" || op.rfind("reg", 0) == 0) ? 2 : 1;

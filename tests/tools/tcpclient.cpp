@@ -2,7 +2,7 @@
 // sent and every WSA error code.
 //
 //   tcpclient PORT [--message TEXT] [--repeat N] [--interval MS] [--api send|wsasend]
-//                  [--bulk BYTES] [--chunk BYTES] [--echo-rounds N --size BYTES]
+//                  [--bulk BYTES] [--chunk BYTES] [--echo-rounds N --size BYTES] [--await-hook MS]
 //
 // Prints "connect ok" or "connect error=E"; per message "send i=I result=R error=E hooked=H"
 // (H: whether the hook library is loaded in this process); for --bulk
@@ -18,6 +18,13 @@
 #include <vector>
 
 namespace {
+
+// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
+// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
+void AwaitHook(DWORD ms) {
+  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
+  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
+}
 
 struct Options {
   int port = 0;
@@ -100,6 +107,7 @@ int main(int argc, char** argv) {
     else if (arg == "--chunk") o.chunk = std::atoi(next().c_str());
     else if (arg == "--echo-rounds") o.echoRounds = std::atoi(next().c_str());
     else if (arg == "--size") o.size = std::atoi(next().c_str());
+    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(next().c_str())));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -1,7 +1,7 @@
 // A TCP server for the end-to-end tests: listens on 127.0.0.1:PORT, accepts one connection and
 // receives until the peer closes, printing what it received and every WSA error code.
 //
-//   tcpserver PORT [--api recv|wsarecv] [--echo] [--quiet] [--timeout MS]
+//   tcpserver PORT [--api recv|wsarecv] [--echo] [--quiet] [--timeout MS] [--await-hook MS]
 //
 // Prints "listening port=P", "accept ok peer=A:P" or "accept error=E", one "recv n=N data=TEXT"
 // per receive (without --quiet; TEXT escaped), "recv error=E" on failure, and at the end
@@ -14,6 +14,13 @@
 #include <string>
 
 namespace {
+
+// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
+// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
+void AwaitHook(DWORD ms) {
+  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
+  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
+}
 
 struct Options {
   int port = 0;
@@ -69,6 +76,7 @@ int main(int argc, char** argv) {
     else if (arg == "--echo") o.echo = true;
     else if (arg == "--quiet") o.quiet = true;
     else if (arg == "--timeout" && i + 1 < argc) o.timeoutMs = static_cast<DWORD>(std::atol(argv[++i]));
+    else if (arg == "--await-hook" && i + 1 < argc) AwaitHook(static_cast<DWORD>(std::atol(argv[++i])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -1,6 +1,6 @@
 // A UDP receiver for the end-to-end tests: binds 127.0.0.1:PORT and receives datagrams.
 //
-//   udpreceiver PORT [--count N] [--timeout MS]
+//   udpreceiver PORT [--count N] [--timeout MS] [--await-hook MS]
 //
 // Prints "listening port=P", then per datagram "recvfrom n=N from=A:P data=TEXT" or
 // "recvfrom error=E"; stops after N datagrams (or errors) or when nothing arrives within the
@@ -11,6 +11,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+namespace {
+
+// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
+// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
+void AwaitHook(DWORD ms) {
+  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
+  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
@@ -25,6 +36,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--count") count = std::atoi(argv[i + 1]);
     else if (arg == "--timeout") timeoutMs = static_cast<DWORD>(std::atol(argv[i + 1]));
+    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(argv[i + 1])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -1,6 +1,6 @@
 // A UDP sender for the end-to-end tests: sends datagrams to 127.0.0.1:PORT.
 //
-//   udpsender PORT [--message TEXT] [--repeat N] [--interval MS]
+//   udpsender PORT [--message TEXT] [--repeat N] [--interval MS] [--await-hook MS]
 //
 // Prints "sendto i=I result=R error=E" per datagram.
 #include <winsock2.h>
@@ -9,6 +9,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+
+namespace {
+
+// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
+// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
+void AwaitHook(DWORD ms) {
+  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
+  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
@@ -25,6 +36,7 @@ int main(int argc, char** argv) {
     if (arg == "--message") message = argv[i + 1];
     else if (arg == "--repeat") repeat = std::atoi(argv[i + 1]);
     else if (arg == "--interval") intervalMs = static_cast<DWORD>(std::atol(argv[i + 1]));
+    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(argv[i + 1])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <utility>
 
-#include "win32/injection/EntryTrap.h"
 #include "win32/injection/ProcessSelection.h"
 
 namespace palisor::win32 {
 
-ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, std::vector<DWORD> known,
+ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
                                DWORD waitLimitMs)
-    : layout_(std::move(layout)), targets_(targets), known_(std::move(known)), waitLimitMs_(waitLimitMs) {
+    : layout_(std::move(layout)), targets_(targets), waitLimitMs_(waitLimitMs) {
+  for (DWORD id : known) Remember(id);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (stop_) thread_ = CreateThread(nullptr, 0, &ProcessWatcher::Run, this, 0, nullptr);
 }
@@ -22,6 +22,10 @@ ProcessWatcher::~ProcessWatcher() {
     CloseHandle(thread_);
   }
   if (stop_) CloseHandle(stop_);
+  inFlight_.clear();  // traps released before the placements close their handles
+  for (const auto& entry : known_) {
+    if (entry.second) CloseHandle(entry.second);
+  }
 }
 
 DWORD WINAPI ProcessWatcher::Run(LPVOID self) {
@@ -29,44 +33,84 @@ DWORD WINAPI ProcessWatcher::Run(LPVOID self) {
   return 0;
 }
 
-void ProcessWatcher::Watch() {
-  while (WaitForSingleObject(stop_, kWatchIntervalMs) == WAIT_TIMEOUT) {
-    const std::vector<DWORD> now = RunningProcessIds();
-    std::vector<DWORD> retry;
-    for (DWORD id : NewProcessIds(now, known_)) {
-      if (WaitForSingleObject(stop_, 0) == WAIT_OBJECT_0) return;
-      if (!PlaceIntoNewProcess(id)) retry.push_back(id);
+void ProcessWatcher::Remember(DWORD processId) { known_[processId] = OpenProcess(SYNCHRONIZE, FALSE, processId); }
+
+// Lets go of the processes that ended: gone from the list, or (looked at now and then) exited.
+void ProcessWatcher::ForgetEnded(const std::vector<DWORD>& running, bool lookAtExits) {
+  for (auto it = known_.begin(); it != known_.end();) {
+    const bool listed = std::binary_search(running.begin(), running.end(), it->first);
+    const bool exited = lookAtExits && it->second && WaitForSingleObject(it->second, 0) == WAIT_OBJECT_0;
+    if (listed && !exited) {
+      ++it;
+      continue;
     }
-    known_ = now;
-    for (DWORD id : retry) known_.erase(std::find(known_.begin(), known_.end(), id));
+    if (it->second) CloseHandle(it->second);
+    it = known_.erase(it);
   }
 }
 
-bool ProcessWatcher::PlaceIntoNewProcess(DWORD processId) {
+DWORD ProcessWatcher::WaitTime() const {
+  for (const NewProcess& p : inFlight_) {
+    if (!p.started) return 1;  // a process waiting to be held is looked at every millisecond
+  }
+  return kWatchIntervalMs;
+}
+
+void ProcessWatcher::Watch() {
+  ULONGLONG nextPoll = 0;
+  for (unsigned poll = 1;; ) {
+    std::vector<HANDLE> handles{stop_};
+    for (const NewProcess& p : inFlight_) {
+      if (p.started && p.placement->Pending() && handles.size() < MAXIMUM_WAIT_OBJECTS) {
+        handles.push_back(p.placement->Pending());
+      }
+    }
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, WaitTime());
+    if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
+    std::erase_if(inFlight_, [this](NewProcess& p) { return Advance(p); });
+    if (GetTickCount64() >= nextPoll) {
+      Poll(poll++);
+      nextPoll = GetTickCount64() + kWatchIntervalMs;
+    }
+  }
+}
+
+void ProcessWatcher::Poll(unsigned poll) {
+  const std::vector<DWORD> running = RunningProcessIds();
+  ForgetEnded(running, poll % kExitLookPolls == 0);
+  for (DWORD id : running) {
+    if (!known_.count(id) && Adopt(id)) Remember(id);
+  }
+}
+
+bool ProcessWatcher::Adopt(DWORD processId) {
   OpenedProcess opened = OpenTarget(processId, targets_);
   if (opened.check == TargetCheck::Unavailable) return false;
   if (opened.check != TargetCheck::Target) return true;
-  if (FindModule(processId, layout_.path)) {  // placed by its hooked parent
-    CloseHandle(opened.process);
-    return true;
+  NewProcess p{opened.process, std::make_unique<RemotePlacement>(opened.process, layout_),
+               std::make_unique<EntryTrap>(opened.process, processId), GetTickCount64() + kEarlyLookMs, 0};
+  if (!Advance(p)) inFlight_.push_back(std::move(p));
+  return true;
+}
+
+bool ProcessWatcher::Advance(NewProcess& p) {
+  if (!p.started) {
+    // A process so new that its program image is not mapped yet is looked at again soon: it
+    // runs its entry point a few milliseconds after that.
+    if (WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0) return true;  // ended meanwhile
+    if (!p.trap->Set() && GetTickCount64() < p.lookUntil) return false;
+    p.started = true;
+    p.deadline = GetTickCount64() + waitLimitMs_;
+    if (!p.placement->Start()) return true;
   }
-  RemotePlacement placement(opened.process, layout_);  // owns the handle; declared first, so outlives the trap
-  EntryTrap trap(opened.process, processId);
-  // A process so new that its program image is not mapped yet is looked at again at once: it
-  // runs its entry point a few milliseconds after that.
-  bool trapped = trap.Set();
-  for (int look = 1; !trapped && look < kMaxEarlyLooks && WaitForSingleObject(stop_, 1) == WAIT_TIMEOUT; ++look) {
-    trapped = trap.Set();
+  HANDLE thread = p.placement->Pending();
+  if (!thread) return true;
+  if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+    p.placement->Advance();
+    return p.placement->Pending() == nullptr;
   }
-  if (!placement.Start()) return true;
-  const ULONGLONG deadline = GetTickCount64() + waitLimitMs_;
-  while (HANDLE thread = placement.Pending()) {
-    if (!WaitUntil(thread, deadline)) {
-      placement.Abandon(ERROR_TIMEOUT);
-      break;
-    }
-    placement.Advance();
-  }
+  if (GetTickCount64() < p.deadline) return false;
+  p.placement->Abandon(ERROR_TIMEOUT);
   return true;
 }
 

@@ -1,44 +1,73 @@
-// Places the hook library into processes started while the firewall runs whose parent did not
-// (a hooked parent places it into its children itself). A thread of the firewall's process looks
-// at the process list every few milliseconds; a new process of the target set is held at its
-// entry point while the library is placed, so that a program found before it started runs
-// guarded from its first call.
+// Places the hook library into processes started while the firewall runs. A hooked parent places
+// it into its children itself before they run; the watcher is for the others. A thread of the
+// firewall's process looks at the process list every few milliseconds. A new process of the
+// target set is first held at its program's entry point (EntryTrap), then gets the library;
+// several placements run at once, so that a slow one does not let other new programs start
+// unguarded. A program found before it started runs guarded from its first call; one found later
+// (it started within the last few milliseconds) is guarded from then on. A child whose hooked
+// parent placed the library already is placed again harmlessly: the second placement gives its
+// reference back.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "core/hooking/TargetSet.h"
+#include "win32/injection/EntryTrap.h"
 #include "win32/injection/RemotePlacement.h"
 
 namespace palisor::win32 {
 
 inline constexpr DWORD kWatchIntervalMs = 15;
-// How often (once a millisecond) a process too new to be held at its entry point is looked at
-// again before the library is placed into it without holding it.
-inline constexpr int kMaxEarlyLooks = 200;
+// How long (looked at once a millisecond) a process too new to be held at its entry point is
+// waited for before the library is placed into it without holding it.
+inline constexpr ULONGLONG kEarlyLookMs = 200;
+// Every that many polls the remembered processes are checked for having exited.
+inline constexpr unsigned kExitLookPolls = 20;
 
 class ProcessWatcher {
  public:
-  // `known`: the processes handled already (sorted ids).
-  ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, std::vector<DWORD> known, DWORD waitLimitMs);
-  ~ProcessWatcher();  // stops the thread and waits for it
+  // `known`: the processes handled already.
+  ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
+                 DWORD waitLimitMs);
+  ~ProcessWatcher();  // stops the thread and waits for it; held processes are let go
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
 
   bool Running() const { return thread_ != nullptr; }
 
  private:
+  // One new process on its way to carrying the library.
+  struct NewProcess {
+    HANDLE process;  // owned by `placement`
+    std::unique_ptr<RemotePlacement> placement;
+    std::unique_ptr<EntryTrap> trap;
+    ULONGLONG lookUntil;  // while the trap cannot be set yet
+    ULONGLONG deadline;   // set when the placement starts
+    bool started = false;
+  };
+
   static DWORD WINAPI Run(LPVOID self);
   void Watch();
+  void Poll(unsigned poll);
+  void Remember(DWORD processId);
+  void ForgetEnded(const std::vector<DWORD>& running, bool lookAtExits);
   // False when the process could not be opened for a reason that may pass: look again next time.
-  bool PlaceIntoNewProcess(DWORD processId);
+  bool Adopt(DWORD processId);
+  // Moves a new process on; true when it is done with.
+  bool Advance(NewProcess& process);
+  DWORD WaitTime() const;
 
   const HookLibraryLayout layout_;
   const hooking::TargetSet targets_;
-  std::vector<DWORD> known_;
   const DWORD waitLimitMs_;
+  // The processes handled, each with a handle that keeps its id from being given to a new
+  // process while it is remembered (ids of ended processes are soon reused).
+  std::map<DWORD, HANDLE> known_;
+  std::vector<NewProcess> inFlight_;
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
 };
