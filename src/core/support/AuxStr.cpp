@@ -88,7 +88,7 @@ std::int32_t AuxStrToInt(std::string_view text) {
 }
 
 bool TryStrToInt(std::string_view text, std::int32_t& value) {
-  while (!text.empty() && (text.front() == ' ' || (text.front() >= '\t' && text.front() <= '\r'))) text.remove_prefix(1);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   bool negative = false;
   if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
     negative = text.front() == '-';

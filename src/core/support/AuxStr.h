@@ -20,9 +20,10 @@ std::string AuxTrim(std::string_view text);
 // otherwise an optionally signed decimal. A text that is not a number gives 0.
 std::int32_t AuxStrToInt(std::string_view text);
 
-// The conversion of the standard integer input: leading blanks, an optional sign, decimal,
-// or hexadecimal after "$" or "0x"/"0X". Fails (returns false) on anything else, on an
-// empty text and on a value outside 32 bits.
+// The conversion of the standard integer input: leading blanks (spaces only: a tab or a line
+// break makes the text no integer), an optional sign, decimal, or hexadecimal after "$" or
+// "0x"/"0X". Fails (returns false) on anything else, on an empty text and on a value outside
+// 32 bits.
 bool TryStrToInt(std::string_view text, std::int32_t& value);
 
 // The message of a failed TryStrToInt: "'<text>' is not a valid integer value".

@@ -67,6 +67,7 @@ TEST_F(LogCommandsTest, NumberOfEntriesTakesAnIntegerTextOrReportsTheConversionM
       {"", 16, "'' is not a valid integer value"},
       {"12abc", 16, "'12abc' is not a valid integer value"},
       {"99999999999", 16, "'99999999999' is not a valid integer value"},
+      {"\t9", 16, "'\t9' is not a valid integer value"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);

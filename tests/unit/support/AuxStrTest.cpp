@@ -68,6 +68,7 @@ TEST(AuxStr, TryStrToIntAcceptsOnlyWholeIntegers) {
       {"1.5", false, 0},       {"--1", false, 0},        {"+-1", false, 0},    {"-", false, 0},
       {"$", false, 0},         {"0x", false, 0},         {"$1G", false, 0},    {"2147483648", false, 0},
       {"-2147483649", false, 0}, {"$100000000", false, 0}, {"99999999999999999999", false, 0},
+      {"\t7", false, 0},      {"\n7", false, 0},       {"\r\n7", false, 0}, {"\v7", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
