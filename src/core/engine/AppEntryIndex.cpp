@@ -51,8 +51,8 @@ void AppEntryIndex::Add(std::uint32_t row) {
 bool AppEntryIndex::LookupIsCheaper(std::size_t applicationLength) const {
   std::size_t probes = 0;
   for (const auto& [length, group] : captionsByLength_) {
-    if (length == 0) probes += 1;
-    else if (length <= applicationLength) probes += applicationLength - length + 1;
+    if (length == 0) continue;
+    if (length <= applicationLength) probes += applicationLength - length + 1;
     else probes += group.rows.size();
     if (probes >= list_.Count()) return false;
   }
@@ -61,12 +61,11 @@ bool AppEntryIndex::LookupIsCheaper(std::size_t applicationLength) const {
 
 void AppEntryIndex::CollectByLookup(std::string_view application) {
   for (const auto& [length, group] : captionsByLength_) {
+    if (length == 0) continue;  // an empty caption is related to nothing
     if (length > application.size()) {
       for (std::uint32_t row : group.rows) {
         if (Contains(list_.At(row).caption, application)) candidates_.push_back(row);
       }
-    } else if (length == 0) {
-      AppendRows(group.rows);
     } else {
       for (std::size_t at = 0; at + length <= application.size(); ++at) {
         if (!group.firstBytes.test(static_cast<unsigned char>(application[at])) ||

@@ -22,7 +22,11 @@ inline constexpr std::string_view kAnyFile = "*.*";
 inline constexpr std::string_view kNotSigned = "NOT SIGNED";
 inline constexpr std::string_view kAnyOperation = "ANY";
 
-inline bool Contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+// Whether `part` occurs in `text`. An empty part occurs nowhere, as with every substring test of
+// the system: an empty application, target or file column matches only through a wildcard.
+inline bool Contains(std::string_view text, std::string_view part) {
+  return !part.empty() && text.find(part) != std::string_view::npos;
+}
 
 // The application test of an entry without its wildcard: the caption occurs in the application
 // or the application occurs in the caption, and the caption is not "*.*".

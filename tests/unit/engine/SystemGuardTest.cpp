@@ -172,6 +172,42 @@ TEST(SystemGuard, WarningLinesNameTheEntryAndBothSignatures) {
                                  std::string(kApp) + " could be infected with a VIRUS!!!"}));
 }
 
+// An empty text occurs in no other text and no text occurs in it: an event whose application or
+// target decoded empty, or an entry whose file column was loaded empty, matches only wildcards.
+TEST(SystemGuard, EmptyTextsOccurNowhere) {
+  const std::string any = "*.*", ns = "NOT SIGNED", old = kOldSignature;
+  struct Case {
+    const char* what;
+    const char* application;
+    const char* target;
+    std::vector<std::vector<std::string>> allowed, forbidden;
+    bool pass, asked;
+    int warnings;
+  } cases[] = {
+      {"empty application against a file name entry", "", kTarget, {{"APP.EXE", any, ns, "ANY"}}, {}, true, true, 0},
+      {"empty application against a forbidden entry", "", kTarget, {}, {{"APP.EXE", any, ns, "ANY"}}, true, true, 0},
+      {"empty application is not related to an entry with another signature", "", kTarget,
+       {{"APP.EXE", any, old, "ANY"}}, {}, true, true, 0},
+      {"empty application against the wildcard", "", kTarget, {{any, any, ns, "ANY"}}, {}, true, false, 0},
+      {"empty target against a forbidden file", kApp, "", {}, {{"APP.EXE", "C:\\DATA\\FILE.TXT", ns, "ANY"}}, true,
+       true, 0},
+      {"empty target against the forbidden wildcard", kApp, "", {}, {{"APP.EXE", any, ns, "ANY"}}, false, false, 0},
+      {"allowed entry with an empty file", kApp, kTarget, {{"APP.EXE", "", ns, "ANY"}}, {}, true, true, 0},
+      {"forbidden entry with an empty file", kApp, kTarget, {}, {{"APP.EXE", "", ns, "ANY"}}, true, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SystemGuardFixture f;
+    for (const auto& e : c.allowed) f.lists.allowedApps.Append(e[0], {e[1], e[2], e[3]});
+    for (const auto& e : c.forbidden) f.lists.forbiddenApps.Append(e[0], {e[1], e[2], e[3]});
+    EXPECT_EQ(f.Decide(SystemGuardFixture::Event(0, c.application, c.target)), c.pass);
+    EXPECT_EQ(f.prompt.questions.size(), c.asked ? 1u : 0u);
+    int warnings = 0;
+    for (const std::string& line : f.LogLines()) warnings += line.find("could be infected") != std::string::npos;
+    EXPECT_EQ(warnings, c.warnings);
+  }
+}
+
 // ---- what is logged, by logging setting --------------------------------------------------------
 
 namespace {
