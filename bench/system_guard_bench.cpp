@@ -97,6 +97,9 @@ struct Setup {
     // A file name that holds the Windows separators, so that its file name part is PROGRAM_TARGET.EXE.
     application = programDirectory + "X:\\PROGRAMS\\PROGRAM_TARGET.EXE";
     std::ofstream(application, std::ios::binary) << std::string(200 * 1024, 'M');
+    // Written an hour ago: the signature cache keeps no file written in the last two seconds.
+    std::filesystem::last_write_time(application,
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   }
   ~Setup() {
     std::error_code ignored;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <utility>
 
 namespace palisor::support {
@@ -71,6 +72,12 @@ bool QueryStamp(const std::string& path, AppSignatureCache::FileStamp& stamp) {
   return true;
 }
 
+// Write times are kept in whole seconds (in two on FAT): a file written less than two seconds
+// before its digest began could be written again with the same size and the same stamp.
+bool SettledBefore(const AppSignatureCache::FileStamp& stamp, std::int64_t digestStart) {
+  return stamp.writeTime <= digestStart - 2;
+}
+
 }  // namespace
 
 bool DigestFileHead(const std::string& path, std::uint32_t limit, std::uint32_t& size, Md5Digest& digest) {
@@ -122,13 +129,14 @@ std::string MakeAppSignature(const std::string& path) {
 }
 
 const std::string& AppSignatureCache::SignatureOf(const std::string& path) {
+  const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
   FileStamp stamp;
   const bool stamped = QueryStamp(path, stamp);
   auto found = entries_.find(path);
   if (stamped && found != entries_.end() && found->second.stamp == stamp) return found->second.signature;
 
   Entry fresh{stamp, {}};
-  if (!compute_(path, fresh.signature) || !stamped) {
+  if (!compute_(path, fresh.signature) || !stamped || !SettledBefore(stamp, now)) {
     if (found != entries_.end()) entries_.erase(found);
     uncached_ = std::move(fresh.signature);
     return uncached_;

@@ -41,8 +41,9 @@ class AppSignatureSource {
 // Computes each file's signature once and keeps it while the file's size, last-write time and
 // status-change time (creation time on Windows) stay the same, so that an unchanged executable
 // costs one status query per event instead of an open, a read and a digest. A file whose status
-// cannot be queried, or that could not be read (missing, locked, empty), is not kept: it is tried
-// again at the next event. Holds at most `capacity` files; when full it starts afresh.
+// cannot be queried, that could not be read (missing, locked, empty), or that was written less
+// than two seconds before (a rewrite within the same second would keep its stamp) is not kept:
+// it is tried again at the next event. Holds at most `capacity` files; when full it starts afresh.
 class AppSignatureCache final : public AppSignatureSource {
  public:
   using SignatureFunction = bool (*)(const std::string& path, std::string& signature);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -169,6 +170,12 @@ class AppSignatureCacheTest : public ::testing::Test {
     g_computations = 0;
     g_unreadable = false;
   }
+  // A file last written an hour ago: old enough to be kept.
+  std::string WriteOld(const char* name, const std::string& bytes) {
+    const std::string path = dir.Write(name, bytes);
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+    return path;
+  }
   TempDirectory dir;
 };
 
@@ -176,7 +183,7 @@ class AppSignatureCacheTest : public ::testing::Test {
 
 TEST_F(AppSignatureCacheTest, UnchangedFileIsDigestedOnce) {
   AppSignatureCache cache(16, &CountedSignature);
-  const std::string path = dir.Write("app.exe", "abc");
+  const std::string path = WriteOld("app.exe", "abc");
   for (int i = 0; i < 5; ++i) EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
   EXPECT_EQ(g_computations, 1);
 }
@@ -207,6 +214,28 @@ TEST_F(AppSignatureCacheTest, ChangedFileIsDigestedAgain) {
   }
 }
 
+// Write times are kept in whole seconds (two on FAT): a rewrite of the same size within the
+// second of a digest would leave the stamp as it was, so a file that recent is digested every time.
+TEST_F(AppSignatureCacheTest, FileWrittenInTheLastSecondsIsNotKept) {
+  AppSignatureCache cache(16, &CountedSignature);
+  const std::string path = dir.Write("new.exe", "abc");
+  const auto written = std::filesystem::last_write_time(path);
+  EXPECT_EQ(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+  EXPECT_EQ(cache.Size(), 0u);
+
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << "xyz";
+  std::filesystem::last_write_time(path, written);  // rewritten within the same second
+  EXPECT_EQ(cache.SignatureOf(path), MakeAppSignature(path));
+  EXPECT_NE(cache.SignatureOf(path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+  EXPECT_EQ(g_computations, 3);
+
+  std::filesystem::last_write_time(path, written - std::chrono::seconds(3));
+  cache.SignatureOf(path);
+  cache.SignatureOf(path);
+  EXPECT_EQ(cache.Size(), 1u);
+  EXPECT_EQ(g_computations, 4);
+}
+
 TEST_F(AppSignatureCacheTest, MissingFileIsNotCachedAndGivesTheEmptyDigest) {
   AppSignatureCache cache(16, &CountedSignature);
   const std::string path = dir.File("later.exe");
@@ -223,7 +252,7 @@ TEST_F(AppSignatureCacheTest, MissingFileIsNotCachedAndGivesTheEmptyDigest) {
 
 TEST_F(AppSignatureCacheTest, FileThatCannotBeReadIsTriedAgain) {
   AppSignatureCache cache(16, &CountedSignature);
-  const std::string path = dir.Write("locked.exe", "abc");
+  const std::string path = WriteOld("locked.exe", "abc");
   g_unreadable = true;
   EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
   EXPECT_EQ(cache.SignatureOf(path), std::string("00") + kEmptyDigestGroups);
