@@ -2,6 +2,8 @@
 // how events that arrive re-entrantly (through a prompt's message loop) are answered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <stdexcept>
