@@ -137,6 +137,8 @@ int SelfTest(const char* dllPath) {
   if (!library.module) return 1;
   checks.Expect(library.startFirewall() == kFilterNotReady, "StartFirewall before LoadDriverA is refused");
   checks.Expect(library.Add(0, "0.0.0.0", "0.0.0.0", 0, 0) == kFilterNotReady, "AddRuleA before LoadDriverA is refused");
+  // A table that exists already (another process maps it) outlives this library's unloading.
+  const bool tableExisted = palisor::fwdll::SharedRuleTableReader().Table() != nullptr;
   checks.Expect(library.loadDriver() == 0, "LoadDriverA succeeds");
   HANDLE global = OpenFileMappingA(FILE_MAP_READ, FALSE, kGlobalSectionName);
   std::printf("the table is the section \"%s\"\n", global ? kGlobalSectionName : kLocalSectionName);
@@ -171,7 +173,11 @@ int SelfTest(const char* dllPath) {
   checks.Expect(library.Add(6, "0.0.0.0", "0.0.0.0", 1, kActionPass) == kFilterTableFull, "one more is refused");
 
   FreeLibrary(library.module);
-  checks.ExpectLookup("1 10.0.0.5:1025 1.2.3.4:80", kExitNoTable);  // unloading the library removes the table
+  if (tableExisted) {
+    std::puts("note: the table existed before this test; its removal on unloading is not checked");
+  } else {
+    checks.ExpectLookup("1 10.0.0.5:1025 1.2.3.4:80", kExitNoTable);  // unloading the library removes the table
+  }
 
   std::printf("%d passed, %d failed\n", checks.passed, checks.failed);
   return checks.failed == 0 ? 0 : 1;
