@@ -12,6 +12,7 @@
 
 #include "core/events/EventViews.h"
 #include "core/hooking/RecordFilling.h"
+#include "core/hooking/SocketEndsCache.h"
 #include "core/hooking/SocketThrottle.h"
 #include "hook/FirewallWindow.h"
 #include "hook/HookRuntime.h"
@@ -39,36 +40,44 @@ constexpr std::size_t kMaxGatheredPayload = 64 * 1024;
 // The largest socket address structure a connection call's payload carries.
 constexpr int kMaxAddressPayload = sizeof(sockaddr_storage);
 
-// Copies memory the caller named; false where it cannot be read (the real call then reports the
-// fault itself).
-bool CopyCallerMemory(void* to, const void* from, std::size_t size) {
-  SIZE_T read = 0;
-  return from && ReadProcessMemory(GetCurrentProcess(), from, to, size, &read) && read == size;
-}
-
+// An IPv4 address the caller named; an unreadable one is left for the real call to refuse.
 void TakeIPv4(const sockaddr* address, int length, std::uint32_t& addr, std::uint16_t& port) {
-  sockaddr_in in{};
-  if (length < static_cast<int>(sizeof in) || !CopyCallerMemory(&in, address, sizeof in)) return;
-  if (in.sin_family != AF_INET) return;
-  addr = in.sin_addr.s_addr;
-  port = in.sin_port;
+  if (!address || length < static_cast<int>(sizeof(sockaddr_in)) || IsBadReadPtr(address, sizeof(sockaddr_in))) return;
+  const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+  if (in->sin_family != AF_INET) return;
+  addr = in->sin_addr.s_addr;
+  port = in->sin_port;
 }
 
 template <class Query>
-void TakeSocketName(SOCKET s, Query query, std::uint32_t& addr, std::uint16_t& port) {
+bool TakeSocketName(SOCKET s, Query query, std::uint32_t& addr, std::uint16_t& port) {
   sockaddr_in name{};
   int length = sizeof name;
-  if (query(s, reinterpret_cast<sockaddr*>(&name), &length) == 0 && name.sin_family == AF_INET) {
-    addr = name.sin_addr.s_addr;
-    port = name.sin_port;
-  }
+  if (query(s, reinterpret_cast<sockaddr*>(&name), &length) != 0 || name.sin_family != AF_INET) return false;
+  addr = name.sin_addr.s_addr;
+  port = name.sin_port;
+  return true;
 }
 
-std::uint16_t ProtocolOf(SOCKET s) {
-  int type = 0;
-  int length = sizeof type;
-  getsockopt(s, SOL_SOCKET, SO_TYPE, reinterpret_cast<char*>(&type), &length);
-  return type == SOCK_DGRAM ? IPPROTO_UDP : IPPROTO_TCP;
+// The protocol of the operation table (the firewall shows and matches the same).
+std::uint16_t ProtocolOf(const events::NetworkOperationInfo* info) {
+  return info && info->protocol == "UDP" ? IPPROTO_UDP : IPPROTO_TCP;
+}
+
+SRWLOCK g_endsLock = SRWLOCK_INIT;
+hooking::SocketEndsCache g_ends;
+
+class EndsLock {
+ public:
+  EndsLock() { AcquireSRWLockExclusive(&g_endsLock); }
+  ~EndsLock() { ReleaseSRWLockExclusive(&g_endsLock); }
+  EndsLock(const EndsLock&) = delete;
+  EndsLock& operator=(const EndsLock&) = delete;
+};
+
+void ForgetEnds(SOCKET s) {
+  EndsLock lock;
+  g_ends.Forget(s);
 }
 
 // One intercepted socket call: the socket, the operation and the address the call names (the
@@ -80,17 +89,27 @@ struct SocketCall {
   int addressLength = 0;
 };
 
+// The own end comes from the system unless the socket is a connection whose ends are known.
 hooking::SocketEnds EndsOf(const SocketCall& call) {
   hooking::SocketEnds ends;
   if (call.operation == NetworkOperation::Bind) {
     TakeIPv4(call.address, call.addressLength, ends.localAddr, ends.localPort);
     return ends;
   }
-  TakeSocketName(call.socket, &getsockname, ends.localAddr, ends.localPort);
+  bool connected = false;
   if (call.address) {
     TakeIPv4(call.address, call.addressLength, ends.remoteAddr, ends.remotePort);
   } else {
-    TakeSocketName(call.socket, &getpeername, ends.remoteAddr, ends.remotePort);
+    connected = TakeSocketName(call.socket, &getpeername, ends.remoteAddr, ends.remotePort);
+  }
+  if (connected) {
+    EndsLock lock;
+    if (auto known = g_ends.Find(call.socket, ends.remoteAddr, ends.remotePort)) return *known;
+  }
+  TakeSocketName(call.socket, &getsockname, ends.localAddr, ends.localPort);
+  if (connected || call.operation == NetworkOperation::Accept) {
+    EndsLock lock;
+    g_ends.Store(call.socket, ends);
   }
   return ends;
 }
@@ -99,8 +118,8 @@ hooking::SocketEnds EndsOf(const SocketCall& call) {
 CallVerdict Decide(const SocketCall& call, const hooking::SocketEnds& ends, const void* payload,
                    std::uint32_t length) {
   const events::NetworkOperationInfo* info = events::FindNetworkOperation(static_cast<std::uint32_t>(call.operation));
-  const PacketFilterQuery query{ProtocolOf(call.socket), ends.localAddr,  ends.localPort,
-                                ends.remoteAddr,         ends.remotePort, info && info->sourceIsRemote};
+  const PacketFilterQuery query{ProtocolOf(info),  ends.localAddr,  ends.localPort,
+                                ends.remoteAddr, ends.remotePort, info && info->sourceIsRemote};
   if (CheckPacketFilter(query) == PacketFilterVerdict::Drop) return {false, 0};
   hooking::Cells cells = hooking::kPresetCells;
   events::NetworkEventRecord record;
@@ -312,6 +331,7 @@ SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) {
   sockaddr* peer = substitute ? reinterpret_cast<sockaddr*>(&ownPeer) : addr;
   int* peerLength = substitute ? &ownPeerLength : addrlen;
   const SOCKET accepted = Real<decltype(&::accept)>(HookId::Accept)(s, peer, peerLength);
+  if (accepted != INVALID_SOCKET) ForgetEnds(accepted);
   if (!scope.Reports() || accepted == INVALID_SOCKET) return accepted;
   const DWORD error = GetLastError();
   if (!DecideConnection({accepted, NetworkOperation::Accept, peer, peerLength ? *peerLength : 0}).pass) {
@@ -325,12 +345,14 @@ SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) {
 
 int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) {
   CallScope scope;
+  ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Connect, name, namelen}).pass) return Refuse();
   return Real<decltype(&::connect)>(HookId::Connect)(s, name, namelen);
 }
 
 int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) {
   CallScope scope;
+  ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Bind, name, namelen}).pass) return Refuse();
   return Real<decltype(&::bind)>(HookId::Bind)(s, name, namelen);
 }

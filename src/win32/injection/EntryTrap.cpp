@@ -16,12 +16,19 @@ bool ReadRemote(HANDLE process, std::uintptr_t address, T& value) {
          read == sizeof value;
 }
 
-bool WriteCode(HANDLE process, std::uintptr_t address, const unsigned char (&bytes)[2]) {
+// Writes two bytes of code with the process's threads stopped. The page is made writable before
+// they are stopped and given its protection back after: changing another process's protection
+// may need one of its threads to run.
+bool WriteCode(HANDLE process, DWORD processId, std::uintptr_t address, const unsigned char (&bytes)[2]) {
   void* target = reinterpret_cast<void*>(address);
   DWORD old = 0;
   if (!VirtualProtectEx(process, target, sizeof bytes, PAGE_EXECUTE_READWRITE, &old)) return false;
   SIZE_T written = 0;
-  const bool ok = WriteProcessMemory(process, target, bytes, sizeof bytes, &written) && written == sizeof bytes;
+  bool ok;
+  {
+    SuspendedThreads stopped(processId);
+    ok = WriteProcessMemory(process, target, bytes, sizeof bytes, &written) && written == sizeof bytes;
+  }
   VirtualProtectEx(process, target, sizeof bytes, old, &old);
   FlushInstructionCache(process, target, sizeof bytes);
   return ok;
@@ -81,21 +88,18 @@ SuspendedThreads::~SuspendedThreads() {
 bool EntryTrap::Set() {
   if (set_) return true;
   entry_ = EntryPointOf(process_);
-  if (!entry_) return false;
-  SuspendedThreads stopped(processId_);
-  if (!ReadRemote(process_, entry_, original_)) return false;
+  if (!entry_ || !ReadRemote(process_, entry_, original_)) return false;
   if (original_[0] == kJumpToSelf[0] && original_[1] == kJumpToSelf[1]) return false;  // someone else's trap
-  set_ = WriteCode(process_, entry_, kJumpToSelf);
+  set_ = WriteCode(process_, processId_, entry_, kJumpToSelf);
   return set_;
 }
 
 void EntryTrap::Release() {
   if (!set_) return;
   set_ = false;
-  SuspendedThreads stopped(processId_);
   unsigned char current[2] = {};
   if (ReadRemote(process_, entry_, current) && current[0] == kJumpToSelf[0] && current[1] == kJumpToSelf[1]) {
-    WriteCode(process_, entry_, original_);
+    WriteCode(process_, processId_, entry_, original_);
   }
 }
 
