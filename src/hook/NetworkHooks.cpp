@@ -164,14 +164,16 @@ std::uint64_t NowMicros() {
 SRWLOCK g_throttleLock = SRWLOCK_INIT;
 hooking::SocketThrottle g_throttle;
 
-// Holds the socket to the call's speed limit: waits until the data moved so far fits it.
-void Pace(SOCKET s, std::uint64_t bytes, std::uint32_t kbps) {
+// Holds the socket to the call's speed limit: waits until the data moved so far fits it. The
+// call's time counts from `startMicros`, when the hook was entered.
+void Pace(SOCKET s, std::uint64_t startMicros, std::uint64_t bytes, std::uint32_t kbps) {
   if (kbps == 0 || bytes == 0) return;
   const DWORD error = GetLastError();
   AcquireSRWLockExclusive(&g_throttleLock);
-  const std::uint64_t waitMicros = g_throttle.Account(s, bytes, kbps, NowMicros());
+  const std::uint64_t paidUntil = g_throttle.Account(s, bytes, kbps, startMicros);
   ReleaseSRWLockExclusive(&g_throttleLock);
-  if (waitMicros > 0) Sleep(static_cast<DWORD>(std::min<std::uint64_t>((waitMicros + 999) / 1000, INFINITE - 1)));
+  const std::uint64_t now = NowMicros();
+  if (paidUntil > now) Sleep(static_cast<DWORD>(std::min<std::uint64_t>((paidUntil - now + 999) / 1000, INFINITE - 1)));
   SetLastError(error);
 }
 
@@ -228,23 +230,25 @@ void WipeBuffers(WSABUF* buffers, DWORD count, std::uint64_t received) {
 int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) {
   CallScope scope;
   const int received = Real<decltype(&::recv)>(HookId::Recv)(s, buf, len, flags);
+  const std::uint64_t started = NowMicros();  // a receive's data counts from its arrival
   if (!scope.Reports() || received <= 0) return received;
   const DWORD error = GetLastError();
   const CallVerdict verdict = DecideData({s, NetworkOperation::Receive}, buf, static_cast<std::uint32_t>(received));
   if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
-  Pace(s, static_cast<std::uint64_t>(received), verdict.speedKbps);
+  Pace(s, started, static_cast<std::uint64_t>(received), verdict.speedKbps);
   SetLastError(error);
   return received;
 }
 
 int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) {
   CallScope scope;
+  const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::send)>(HookId::Send);
   if (!scope.Reports() || len <= 0) return real(s, buf, len, flags);
   const CallVerdict verdict = DecideData({s, NetworkOperation::Send}, buf, static_cast<std::uint32_t>(len));
   if (!verdict.pass) return Refuse();
   const int sent = real(s, buf, len, flags);
-  if (sent > 0) Pace(s, static_cast<std::uint64_t>(sent), verdict.speedKbps);
+  if (sent > 0) Pace(s, started, static_cast<std::uint64_t>(sent), verdict.speedKbps);
   return sent;
 }
 
@@ -256,30 +260,33 @@ int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from
   sockaddr* source = substitute ? reinterpret_cast<sockaddr*>(&ownSource) : from;
   int* sourceLength = substitute ? &ownSourceLength : fromlen;
   const int received = Real<decltype(&::recvfrom)>(HookId::RecvFrom)(s, buf, len, flags, source, sourceLength);
+  const std::uint64_t started = NowMicros();
   if (!scope.Reports() || received <= 0) return received;
   const DWORD error = GetLastError();
   const SocketCall call{s, NetworkOperation::RecvFrom, source, sourceLength ? *sourceLength : 0};
   const CallVerdict verdict = DecideData(call, buf, static_cast<std::uint32_t>(received));
   if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
-  Pace(s, static_cast<std::uint64_t>(received), verdict.speedKbps);
+  Pace(s, started, static_cast<std::uint64_t>(received), verdict.speedKbps);
   SetLastError(error);
   return received;
 }
 
 int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) {
   CallScope scope;
+  const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::sendto)>(HookId::SendTo);
   if (!scope.Reports() || len <= 0) return real(s, buf, len, flags, to, tolen);
   const CallVerdict verdict = DecideData({s, NetworkOperation::SendTo, to, tolen}, buf, static_cast<std::uint32_t>(len));
   if (!verdict.pass) return Refuse();
   const int sent = real(s, buf, len, flags, to, tolen);
-  if (sent > 0) Pace(s, static_cast<std::uint64_t>(sent), verdict.speedKbps);
+  if (sent > 0) Pace(s, started, static_cast<std::uint64_t>(sent), verdict.speedKbps);
   return sent;
 }
 
 int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
                         LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) {
   CallScope scope;
+  const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::WSASend)>(HookId::WsaSend);
   const std::uint64_t total = scope.Reports() ? TotalLength(buffers, bufferCount) : 0;
   if (total == 0) return real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
@@ -291,7 +298,7 @@ int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
   if (!verdict.pass) return Refuse();
   const int result = real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
   const bool pending = result == SOCKET_ERROR && WSAGetLastError() == WSA_IO_PENDING;
-  if (result == 0 || pending) Pace(s, (result == 0 && bytesSent) ? *bytesSent : total, verdict.speedKbps);
+  if (result == 0 || pending) Pace(s, started, (result == 0 && bytesSent) ? *bytesSent : total, verdict.speedKbps);
   return result;
 }
 
@@ -305,6 +312,7 @@ int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
     return real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
   }
   const int result = real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
+  const std::uint64_t started = NowMicros();
   if (result != 0 || !bytesReceived || *bytesReceived == 0) return result;
   const DWORD error = GetLastError();
   const std::uint64_t received = *bytesReceived;
@@ -318,7 +326,7 @@ int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
     *bytesReceived = 0;
     return Refuse();
   }
-  Pace(s, received, verdict.speedKbps);
+  Pace(s, started, received, verdict.speedKbps);
   SetLastError(error);
   return result;
 }

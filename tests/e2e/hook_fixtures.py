@@ -76,9 +76,11 @@ def parse_event(line):
 
 
 class FakeFirewall:
-    """fakefirewall.exe with the hook library placed, until stop()."""
+    """fakefirewall.exe with the hook library placed, until stop(). Without a window it only places
+    the library, for another firewall window (Palisor.exe's) to answer."""
 
-    def __init__(self, *args, place=True):
+    def __init__(self, *args, place=True, window=True):
+        self.window = window
         handle, name = tempfile.mkstemp(prefix="hook-events-", suffix=".log", dir=WORK)
         Path(name).write_bytes(b"")
         self.log = Path(name)
@@ -87,6 +89,8 @@ class FakeFirewall:
         arguments = ["--log", windows_path(self.log), "--control", windows_path(self.control)] + list(args)
         if place:
             arguments = ["--place", windows_path(BIN)] + arguments
+        if not window:
+            arguments.append("--no-window")
         self.process = start_tool("fakefirewall", *arguments)
         self.output = LineReader(self.process)
         self.place = parse_fields(self.output.wait_for("place")) if place else None
@@ -111,7 +115,10 @@ class FakeFirewall:
     def stop(self):
         """Closes the window: the hook library is removed first. Returns the removal's fields."""
         if self.process.poll() is None:
-            tool("wintool", "close-window", "TForm1", "Palisor")
+            if self.window:
+                tool("wintool", "close-window", "TForm1", "Palisor")
+            else:
+                self.control.write_text("stop")
             try:
                 self.process.wait(timeout=60)
             except subprocess.TimeoutExpired:

@@ -5,6 +5,9 @@
 //                [--drop-op CODE] [--drop-target TEXT] [--delay MS] [--log FILE] [--lifetime MS]
 //                [--control FILE]
 //   fakefirewall --remove DIR      removes PalisorDLL.dll from every process and ends
+//   fakefirewall --place DIR --no-window --control FILE
+//                                  only places the library (for another firewall window, such
+//                                  as Palisor.exe's) until the control file reads "stop"
 //
 // --place DIR   places PalisorDLL.dll from DIR at start (prints "place=R succeeded=N failed=N
 //               refused=N"), removes it when the window closes (prints "remove=R ...")
@@ -49,6 +52,7 @@ struct Options {
   DWORD delayMs = 0;
   std::string logPath;
   DWORD lifetimeMs = 0;
+  bool noWindow = false;
 };
 
 Options g_options, g_baseOptions;
@@ -160,6 +164,7 @@ Options Parse(int argc, char** argv, Options o = {}) {
     else if (arg == "--log") o.logPath = next();
     else if (arg == "--lifetime") o.lifetimeMs = static_cast<DWORD>(std::atol(next().c_str()));
     else if (arg == "--control") g_controlPath = next();
+    else if (arg == "--no-window") o.noWindow = true;
   }
   return o;
 }
@@ -203,6 +208,30 @@ void PrintReport(const char* operation, bool result, const win32::Win32Injection
               r.refused, r.passes);
 }
 
+std::string ControlText() {
+  std::string text;
+  if (FILE* f = std::fopen(g_controlPath.c_str(), "rb")) {
+    char buffer[64];
+    text.assign(buffer, std::fread(buffer, 1, sizeof buffer, f));
+    std::fclose(f);
+  }
+  return text;
+}
+
+int PlaceWithoutWindow() {
+  std::string directory = g_options.placeDirectory;
+  if (directory.empty() || g_controlPath.empty()) return 1;
+  if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
+  win32::Win32InjectionEngine engine(directory);
+  PrintReport("place", engine.PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                               platform::kHookWaitLimitMs), engine);
+  std::printf("ready\n");
+  while (ControlText().find("stop") == std::string::npos) Sleep(100);
+  PrintReport("remove", engine.RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                                 platform::kHookWaitLimitMs), engine);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -218,6 +247,8 @@ int main(int argc, char** argv) {
   g_options = g_baseOptions = Parse(argc, argv);
   g_busyLeft = g_options.busy;
   if (!g_options.logPath.empty()) g_log = std::fopen(g_options.logPath.c_str(), "a");
+
+  if (g_options.noWindow) return PlaceWithoutWindow();
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &WindowProc;

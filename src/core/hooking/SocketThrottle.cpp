@@ -24,11 +24,11 @@ SocketThrottle::Slot& SocketThrottle::SlotFor(std::uintptr_t socket) {
 }
 
 std::uint64_t SocketThrottle::Account(std::uintptr_t socket, std::uint64_t bytes, std::uint32_t kbps,
-                                      std::uint64_t nowMicros) {
-  if (kbps == 0 || bytes == 0) return 0;
+                                      std::uint64_t startMicros) {
+  if (kbps == 0 || bytes == 0) return startMicros;
   Slot& slot = SlotFor(socket);
-  slot.paidUntilMicros = std::max(slot.paidUntilMicros, nowMicros) + TransferMicros(bytes, kbps);
-  return slot.paidUntilMicros - nowMicros;
+  slot.paidUntilMicros = std::max(slot.paidUntilMicros, startMicros) + TransferMicros(bytes, kbps);
+  return slot.paidUntilMicros;
 }
 
 }  // namespace palisor::hooking

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/hooking/SocketThrottle.h"
@@ -24,29 +25,36 @@ TEST(SocketThrottle, TransferTimes) {
   }
 }
 
-TEST(SocketThrottle, BulkTransferIsPacedToTheLimit) {
-  SocketThrottle throttle;
-  std::uint64_t now = 5000000;
-  const std::uint64_t start = now;
-  for (int i = 0; i < 100; ++i) now += throttle.Account(7, 1000, 64, now);  // the caller sleeps as told
-  EXPECT_EQ(now - start, 100 * 1000 * 1000000ull / 8000);
+TEST(SocketThrottle, BulkTransferIsPacedToTheLimitWhateverTheDecisionsCost) {
+  for (std::uint64_t decisionMicros : {0ull, 1000ull, 45000ull, 100000ull}) {
+    SCOPED_TRACE(decisionMicros);
+    SocketThrottle throttle;
+    std::uint64_t now = 5000000;
+    const std::uint64_t start = now;
+    for (int i = 0; i < 100; ++i) {
+      const std::uint64_t callStart = now;
+      now += decisionMicros;  // the call is decided, then moves its 1000 bytes
+      now = std::max(now, throttle.Account(7, 1000, 64, callStart));  // the caller waits as told
+    }
+    EXPECT_EQ(now - start, 100 * 1000 * 1000000ull / 8000);
+  }
 }
 
 TEST(SocketThrottle, CallsInsideThePaidTimeWaitForTheBacklog) {
   SocketThrottle throttle;
   EXPECT_EQ(throttle.Account(7, 8000, 64, 0), 1000000u);
   // Another thread sends on the same socket half a second later: it queues behind the first.
-  EXPECT_EQ(throttle.Account(7, 8000, 64, 500000), 1500000u);
-  // After an idle time the socket starts afresh: no credit for the idle second.
-  EXPECT_EQ(throttle.Account(7, 8000, 64, 10000000), 1000000u);
+  EXPECT_EQ(throttle.Account(7, 8000, 64, 500000), 2000000u);
+  // After an idle time the socket starts afresh: no credit for the idle seconds.
+  EXPECT_EQ(throttle.Account(7, 8000, 64, 10000000), 11000000u);
 }
 
 TEST(SocketThrottle, SocketsArePacedApartAndUnlimitedCallsCostNothing) {
   SocketThrottle throttle;
   EXPECT_EQ(throttle.Account(1, 8000, 64, 0), 1000000u);
   EXPECT_EQ(throttle.Account(2, 8000, 64, 0), 1000000u);
-  EXPECT_EQ(throttle.Account(1, 8000, 0, 0), 0u);
-  EXPECT_EQ(throttle.Account(1, 0, 64, 0), 0u);
+  EXPECT_EQ(throttle.Account(1, 8000, 0, 7), 7u);
+  EXPECT_EQ(throttle.Account(1, 0, 64, 7), 7u);
   EXPECT_EQ(throttle.Account(1, 8000, 64, 0), 2000000u);  // the unlimited call left no trace
 }
 
