@@ -1,6 +1,7 @@
 #include "core/engine/ContentFilter.h"
 
 #include <algorithm>
+#include <new>
 #include <numeric>
 #include <string>
 
@@ -167,12 +168,21 @@ std::size_t ContentRuleCount(const stores::ListModel& patterns, const stores::Li
 
 std::size_t ContentFilter::FindFirstMatch(std::string_view payloadText) {
   if (patternsRevision_ != patterns_.Revision() || actionsRevision_ != actions_.Revision()) {
-    std::vector<std::string_view> patterns(ContentRuleCount(patterns_, actions_));
-    for (std::size_t i = 0; i < patterns.size(); ++i) patterns[i] = patterns_.At(i).caption;
-    search_.Build(patterns);
     patternsRevision_ = patterns_.Revision();
     actionsRevision_ = actions_.Revision();
+    usePlainScan_ = false;
+    try {
+      std::vector<std::string_view> patterns(ContentRuleCount(patterns_, actions_));
+      for (std::size_t i = 0; i < patterns.size(); ++i) patterns[i] = patterns_.At(i).caption;
+      search_.Build(patterns);
+    } catch (const std::bad_alloc&) {
+      // Patterns too many for the automaton's memory: search them one by one until they change,
+      // rather than trying the build again at every event.
+      search_ = PatternSearch();
+      usePlainScan_ = true;
+    }
   }
+  if (usePlainScan_) return FindFirstMatchPlain(patterns_, actions_, payloadText);
   return search_.FindLowest(payloadText);
 }
 

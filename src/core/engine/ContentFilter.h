@@ -80,6 +80,7 @@ class ContentFilter {
   const stores::ListModel& actions_;
   PatternSearch search_;
   std::uint64_t patternsRevision_ = ~std::uint64_t{0}, actionsRevision_ = ~std::uint64_t{0};
+  bool usePlainScan_ = false;  // the automaton could not be built for the current patterns
 };
 
 // Number of content rules: rows that have both a pattern and a verdict.
