@@ -2,6 +2,7 @@
 firewall"), places the hook library, and its rules decide the socket and system calls of the test
 programs. Where Palisor.exe does not place the library itself, the injection engine of the fake
 firewall tool places it (without a window of its own) so that Palisor.exe's window answers."""
+import time
 import unittest
 
 from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, parse_fields, start_tool, tool
@@ -105,6 +106,50 @@ class PalisorRulesTest(unittest.TestCase):
         self.assertEqual((refused["result"], refused["error"]), (0, ERROR_ACCESS_DENIED))
         allowed = parse_fields(tool("syscalls", "loadlib", "ws2_32.dll", *AWAIT_HOOK).stdout)
         self.assertEqual(allowed["result"], 1)
+
+
+class PalisorPromptTest(unittest.TestCase):
+    def test_a_connection_no_rule_decides_is_put_to_the_user_and_made_on_pass(self):
+        with ProgramDir("hook-prompt") as program:
+            program.write_records("NetRules.txt", [rule("TCPSERVER.EXE", "PASS", "ANY", 0)])
+            program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
+            palisor = RunningPalisor(program)
+            try:
+                if not palisor.hooked:
+                    self.skipTest("the hook library could not be placed")
+                server, reader = start_server(6601, "--timeout", 30000)
+                client = start_tool("tcpclient", 6601, *AWAIT_HOOK, "--repeat", 0)
+                self.assertEqual(tool("wintool", "wait-window", "TForm2", "NETWORK GUARD", 30000).returncode, 0)
+                time.sleep(0.5)  # the prompt's modal loop runs
+                clicked = tool("promptclicker", "TForm2", "NETWORK GUARD", 10000, "PASS").stdout.splitlines()
+                connected = LineReader(client).rest()
+                finish(server, reader)
+                self.assertIn("clicked: PASS", clicked)
+                self.assertTrue(any(line.startswith("text:") and "CONNECT" in line for line in clicked), clicked)
+                self.assertIn("connect ok hooked=1", connected)
+            finally:
+                palisor.stop()
+
+    def test_a_program_goes_on_when_palisor_is_killed_while_it_sends(self):
+        with ProgramDir("hook-killed") as program:
+            program.write_records("NetRules.txt", [PASS_EVERYTHING])
+            program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
+            palisor = RunningPalisor(program)
+            try:
+                if not palisor.hooked:
+                    self.skipTest("the hook library could not be placed")
+                server, reader = start_server(6602, "--quiet", "--timeout", 30000)
+                client = start_tool("tcpclient", 6602, *AWAIT_HOOK, "--repeat", 30, "--interval", 100)
+                output = LineReader(client)
+                output.wait_for("send i=3", timeout=30)
+                palisor.palisor.stop()  # killed, not stopped: the hook library stays in the client
+                client.wait(timeout=30)
+                sends = lines_with(output.rest(), "send")
+                finish(server, reader)
+                self.assertEqual([s["result"] for s in sends], [5] * 30)
+                self.assertEqual(sends[-1]["hooked"], 1)
+            finally:
+                palisor.stop()
 
 
 class PalisorLearningTest(unittest.TestCase):

@@ -2,6 +2,11 @@
 // firewall answers busy while it decides another event or shows a prompt, which may last the
 // prompt's full 60 seconds; the waits double from 1 ms up to a cap, and their sum is bounded so
 // that a call never waits for ever on a firewall that stays busy.
+//
+// A network call waits out a prompt: it is asked about once the user has answered. A system
+// call waits only a moment: system calls are so frequent (every file open, registry read and
+// library load of every program) that waiting out a prompt would freeze every program on the
+// desktop until the user answers; it then goes on as the system guard lets undecided calls go.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +15,15 @@
 namespace palisor::hooking {
 
 // Long enough to outlast one prompt (60 s) with room for the event that follows it.
-inline constexpr std::uint32_t kBusyBudgetMs = 70000;
+inline constexpr std::uint32_t kNetworkBusyBudgetMs = 70000;
+// Long enough for the firewall to finish deciding another event, short next to a prompt.
+inline constexpr std::uint32_t kSystemBusyBudgetMs = 250;
 inline constexpr std::uint32_t kFirstBusyDelayMs = 1;
 inline constexpr std::uint32_t kLongestBusyDelayMs = 100;
 
 class BusyBackoff {
  public:
-  explicit BusyBackoff(std::uint32_t budgetMs = kBusyBudgetMs) : remainingMs_(budgetMs) {}
+  explicit BusyBackoff(std::uint32_t budgetMs) : remainingMs_(budgetMs) {}
 
   // The wait before the next question, or nothing once the budget is spent: then the call is
   // settled without an answer (see UnansweredVerdict in FirewallAnswer.h).

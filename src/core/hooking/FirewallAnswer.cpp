@@ -17,7 +17,7 @@ CallVerdict VerdictOf(EventKind kind, const Cells& cells) {
 }
 
 CallVerdict AskFirewall(EventKind kind, Cells& cells, FirewallLink& link) {
-  BusyBackoff backoff;
+  BusyBackoff backoff(kind == EventKind::Network ? kNetworkBusyBudgetMs : kSystemBusyBudgetMs);
   for (;;) {
     if (link.Withdrawn()) return kProceed;
     cells = kPresetCells;

@@ -30,9 +30,9 @@ struct CallVerdict {
 
 inline constexpr CallVerdict kProceed{true, 0};
 
-// The verdict of a call whose question was answered busy until the back-off budget ran out:
-// each guard's own verdict for an event that nothing decided. The network guard refuses such
-// traffic; the system guard lets such operations pass.
+// The verdict of a call whose question was answered busy until its back-off budget ran out
+// (BusyBackoff.h): each guard's own verdict for an event that nothing decided. The network guard
+// refuses such traffic; the system guard lets such operations pass.
 CallVerdict UnansweredVerdict(EventKind kind);
 
 // The verdict in the cells after a delivered question; nothing when the firewall was busy. A

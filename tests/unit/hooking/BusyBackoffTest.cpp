@@ -46,15 +46,11 @@ TEST(BusyBackoff, BudgetsThatEndInsideTheRamp) {
   }
 }
 
-TEST(BusyBackoff, DefaultBudgetOutlastsAPromptAndStaysBounded) {
+TEST(BusyBackoff, NetworkBudgetOutlastsAPromptAndStaysBounded) {
+  const auto delays = AllDelays(BusyBackoff(kNetworkBusyBudgetMs));
   std::uint64_t sum = 0;
-  std::size_t count = 0;
-  BusyBackoff backoff;
-  while (auto delay = backoff.NextDelayMs()) {
-    sum += *delay;
-    ++count;
-  }
+  for (std::uint32_t d : delays) sum += d;
   EXPECT_GT(sum, 60000u);
-  EXPECT_EQ(sum, kBusyBudgetMs);
-  EXPECT_LT(count, 1000u);  // a busy firewall is asked at most ten times a second once ramped up
+  EXPECT_LT(delays.size(), 1000u);  // a busy firewall is asked at most ten times a second once ramped up
+  EXPECT_LT(kSystemBusyBudgetMs, 1000u);  // system calls never wait out a prompt
 }

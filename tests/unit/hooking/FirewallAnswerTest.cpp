@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
+#include "core/hooking/BusyBackoff.h"
 #include "core/hooking/FirewallAnswer.h"
 
 using namespace palisor::hooking;
@@ -82,12 +84,14 @@ TEST(AskFirewall, AnswersBecomeVerdicts) {
 }
 
 TEST(AskFirewall, AFirewallThatStaysBusyIsLeftAfterTheBudgetWithEachGuardsDefault) {
-  for (EventKind kind : {EventKind::Network, EventKind::System}) {
+  const std::pair<EventKind, std::uint32_t> kinds[] = {{EventKind::Network, kNetworkBusyBudgetMs},
+                                                       {EventKind::System, kSystemBusyBudgetMs}};
+  for (const auto& [kind, budget] : kinds) {
     ScriptedLink link(std::deque<Reply>(5000, kBusy));
     Cells cells{};
     const CallVerdict verdict = AskFirewall(kind, cells, link);
     EXPECT_EQ(verdict, UnansweredVerdict(kind));
-    EXPECT_EQ(link.waited, 70000u);
+    EXPECT_EQ(link.waited, budget);
     EXPECT_LT(link.presets.size(), 1000u);
   }
   EXPECT_FALSE(UnansweredVerdict(EventKind::Network).pass);
