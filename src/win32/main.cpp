@@ -6,14 +6,20 @@
 #include <string>
 
 #include "core/app/Firewall.h"
+#include "core/app/FirewallSwitch.h"
+#include "core/processes/ProcessMonitor.h"
 #include "core/settings/StoredSettings.h"
 #include "win32/app/ControlIds.h"
 #include "win32/app/MainWindow.h"
 #include "win32/app/NetworkPromptWindow.h"
 #include "win32/app/SingleInstance.h"
 #include "win32/app/SplashWindow.h"
+#include "win32/app/SystemPromptWindow.h"
+#include "win32/injection/Win32InjectionEngine.h"
+#include "win32/packetfilter/Win32PacketFilterLibrary.h"
 #include "win32/platform/Win32Clock.h"
 #include "win32/platform/Win32ProcessMemory.h"
+#include "win32/platform/Win32ProcessSystem.h"
 #include "win32/platform/Win32Registry.h"
 
 namespace {
@@ -73,26 +79,43 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   win32::Win32ProcessMemory memory;
   win32::Win32Clock clock;
   const std::string programDirectory = ProgramDirectory();
-  app::Firewall firewall({memory, clock, GetCurrentProcessId(), programDirectory});
+  win32::Win32PacketFilterLibrary packetFilter(programDirectory);
+  app::Firewall firewall({memory, clock, GetCurrentProcessId(), programDirectory, &packetFilter});
   g_firewall = &firewall;
   win32::Window::SetErrorHandler(&ReportToSystemLog);
 
+  win32::Win32ProcessSystem processSystem;
+  processes::ProcessMonitor processMonitor(processSystem, firewall.Lists(), firewall.AppSignatures());
   win32::Win32RegistryStore settingsStore(HKEY_LOCAL_MACHINE, settings::kSettingsKeyPath);
   win32::MainWindow::Options options;
   options.settingsStore = &settingsStore;
   options.programDirectory = programDirectory;
+  options.processMonitor = &processMonitor;
   options.desktop.showSplash = &win32::ShowMenuSplash;
   win32::MainWindow mainWindow(firewall, std::move(options));
+
+  // The firewall's start and stop: the hook library through the injection engine, the packet
+  // filter with it on the NT family.
+  win32::Win32InjectionEngine injection(programDirectory);
+  app::FirewallSwitch::Hooks hooks;
+  hooks.packetFilterPresent = [&mainWindow] { return mainWindow.OsKind() == win32::kOsKindNt; };
+  hooks.togglePacketFilter = [&mainWindow] { mainWindow.TogglePacketFilter(); };
+  hooks.closeFiles = [&firewall] { firewall.CloseFiles(); };
+  app::FirewallSwitch firewallSwitch(injection, firewall.SystemLog(), mainWindow, hooks);
+  mainWindow.SetFirewallSwitch(&firewallSwitch);
   if (!mainWindow.Create()) return 1;
 
   win32::NetworkPromptWindow networkPrompt;
   if (networkPrompt.Create(mainWindow.hwnd())) firewall.SetNetworkPrompt(&networkPrompt);
+  win32::SystemPromptWindow systemPrompt;
+  if (systemPrompt.Create(mainWindow.hwnd())) firewall.SetSystemPrompt(&systemPrompt);
 
   ShowWindow(mainWindow.hwnd(), showCommand == SW_HIDE ? SW_SHOW : showCommand);
   UpdateWindow(mainWindow.hwnd());
   const int exitCode = RunMessageLoop(mainWindow.hwnd());
 
   firewall.SetNetworkPrompt(nullptr);
+  firewall.SetSystemPrompt(nullptr);
   g_firewall = nullptr;
   win32::Window::SetErrorHandler(nullptr);
   return exitCode;

@@ -17,6 +17,14 @@ def splash_flag():
     return None
 
 
+def wait_until_no_palisor(timeout=20):
+    """A copy killed by the previous test may still be on its way out; a new copy that counts it
+    would end at once."""
+    deadline = time.monotonic() + timeout
+    while tool("wintool", "pids", "Palisor.exe").returncode == 0 and time.monotonic() < deadline:
+        time.sleep(0.2)
+
+
 def answer(window_class, title, *captions, timeout_ms=20000):
     """Starts promptclicker in the background; returns the Popen."""
     return start_tool("promptclicker", window_class, title, timeout_ms, *captions)
@@ -30,6 +38,9 @@ def finish(clicker, timeout=40):
 class NetworkPromptTest(unittest.TestCase):
     """An undecided network event opens NETWORK GUARD; the answer becomes a rule."""
 
+    def setUp(self):
+        wait_until_no_palisor()
+
     def test_pass_with_save_choice_adds_the_rule_to_netrules(self):
         with ProgramDir("shell-prompt") as program:
             with Palisor(program):
@@ -37,7 +48,7 @@ class NetworkPromptTest(unittest.TestCase):
                 cells = send_network_event(payload="GET / HTTP/1.0", app="C:\\APPS\\WEB.EXE", op=1,
                                            remote="1.2.3.4:80")
                 code, out = finish(clicker)
-                self.assertEqual(code, 0, out)
+                self.assertEqual(code, 0, "%s %s" % (out, cells))
                 self.assertIn("text: Application: WEB.EXE", out)
                 self.assertIn("text: Path: C:\\APPS\\", out)
                 self.assertIn("text: Destination IP: 1.2.3.4", out)
@@ -64,6 +75,7 @@ class NetworkPromptTest(unittest.TestCase):
 class InstanceAndClosingTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
+        wait_until_no_palisor()
         cls.program = ProgramDir("shell-close")
         cls.palisor = Palisor(cls.program)
 
@@ -93,6 +105,7 @@ class InstanceAndClosingTest(unittest.TestCase):
 
 class ClosingWithYesTest(unittest.TestCase):
     def test_yes_ends_the_program(self):
+        wait_until_no_palisor()
         with ProgramDir("shell-yes") as program:
             palisor = Palisor(program)
             try:
@@ -108,6 +121,7 @@ class ClosingWithYesTest(unittest.TestCase):
 
 class FirstStartSplashTest(unittest.TestCase):
     def test_first_start_shows_the_introduction_and_marks_the_flag(self):
+        wait_until_no_palisor()
         with ProgramDir("shell-splash") as program:
             write_registry({}, delete_keys=[SPLASH_KEY])
             clicker = answer("TSplashscreen", "-", "Click Here to Continue")

@@ -266,7 +266,8 @@ TEST_F(MainWindowTest, DeferredStartHidesAndStartsTheFirewall) {
   EXPECT_EQ(Main().Tray()->Tip(), "Palisor Started");
   EXPECT_EQ(Main().MainPanel().SelectedIndex(), MainWindow::kActivityLogTab);
   EXPECT_TRUE(Main().TimerEnabled(MainWindow::kTimer4));
-  EXPECT_NE(LastSysLogRow().find(" : Palisor started!"), std::string::npos);
+  EXPECT_TRUE(SysLogHas(" : Palisor started!"));
+  EXPECT_TRUE(Main().AdvNetGuard().EditorEnabled());  // the packet filter started with it
 }
 
 TEST_F(MainWindowTest, StartButtonAndMenuItemRunTheSameToggle) {

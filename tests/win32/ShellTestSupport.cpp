@@ -115,15 +115,20 @@ void ShellFixture::Start(const std::string& osKind) {
   clock_ = std::make_unique<Win32Clock>();
   // Events of this test process are decided like those of any other process.
   const std::uint32_t noProcess = 0xFFFFFFFE;
-  firewall_ = std::make_unique<app::Firewall>(app::PlatformServices{*memory_, *clock_, noProcess, program_.Path()});
+  firewall_ = std::make_unique<app::Firewall>(
+      app::PlatformServices{*memory_, *clock_, noProcess, program_.Path(), &packetFilter_});
   g_reportTo = firewall_.get();
   Window::SetErrorHandler(&ReportToFirewall);
   store_ = std::make_unique<Win32RegistryStore>(HKEY_CURRENT_USER, settingsKey_.Path());
+  processSystem_ = std::make_unique<Win32ProcessSystem>();
+  processMonitor_ =
+      std::make_unique<processes::ProcessMonitor>(*processSystem_, firewall_->Lists(), firewall_->AppSignatures());
 
   MainWindow::Options options;
   options.settingsStore = store_.get();
   options.programDirectory = program_.Path();
   options.osKind = osKind;
+  options.processMonitor = processMonitor_.get();
   options.desktop.confirm = [this](HWND, const char* question) {
     desktop_.questions.push_back(question);
     return desktop_.answerYes;
@@ -136,10 +141,12 @@ void ShellFixture::Start(const std::string& osKind) {
     desktop_.opened.push_back({parent, verb ? verb : "(null)", file});
   };
   options.desktop.showSplash = [this] { ++desktop_.splashShown; };
+  options.desktop.message = [this](HWND, const std::string& text) { desktop_.messages.push_back(text); };
   window_ = std::make_unique<MainWindow>(*firewall_, std::move(options));
 
   app::FirewallSwitch::Hooks hooks;
   hooks.packetFilterPresent = [osKind] { return osKind == kOsKindNt; };
+  hooks.togglePacketFilter = [this] { window_->TogglePacketFilter(); };
   hooks.closeFiles = [this] { firewall_->CloseFiles(); };
   switch_ = std::make_unique<app::FirewallSwitch>(injection_, firewall_->SystemLog(), *window_, hooks);
   window_->SetFirewallSwitch(switch_.get());
@@ -149,6 +156,7 @@ void ShellFixture::Start(const std::string& osKind) {
 void ShellFixture::TearDown() {
   window_.reset();
   switch_.reset();
+  processMonitor_.reset();
   Window::SetErrorHandler(nullptr);
   g_reportTo = nullptr;
   firewall_.reset();
@@ -183,6 +191,13 @@ bool ShellFixture::Checked(int id) const { return SendMessageA(Find(id), BM_GETC
 std::string ShellFixture::LastSysLogRow() {
   const stores::ListModel& rows = Core().SystemLog().rows;
   return rows.Empty() ? std::string() : rows.At(rows.Count() - 1).caption;
+}
+
+bool ShellFixture::SysLogHas(const std::string& text) {
+  for (const stores::Row& row : Core().SystemLog().rows.Rows()) {
+    if (row.caption.find(text) != std::string::npos) return true;
+  }
+  return false;
 }
 
 HWND FindDescendant(HWND root, int id) {

@@ -14,9 +14,12 @@
 #include "core/app/Firewall.h"
 #include "core/app/FirewallSwitch.h"
 #include "core/platform/InjectionEngine.h"
+#include "core/processes/ProcessMonitor.h"
+#include "unit/packetfilter/FakePacketFilterLibrary.h"
 #include "win32/app/MainWindow.h"
 #include "win32/platform/Win32Clock.h"
 #include "win32/platform/Win32ProcessMemory.h"
+#include "win32/platform/Win32ProcessSystem.h"
 #include "win32/platform/Win32Registry.h"
 
 namespace palisor::win32::testing {
@@ -80,6 +83,7 @@ struct DesktopRecord {
   };
   std::vector<Opened> opened;
   int splashShown = 0;
+  std::vector<std::string> messages;
 };
 
 // The main window over a real core, in a temporary program directory with a clean settings key.
@@ -92,6 +96,7 @@ class ShellFixture : public ::testing::Test {
   void Start(const std::string& osKind = kOsKindNt);
 
   MainWindow& Main() { return *window_; }
+  processes::ProcessMonitor& Processes() { return *processMonitor_; }
   app::Firewall& Core() { return *firewall_; }
   HWND MainHandle() const { return window_->hwnd(); }
 
@@ -104,17 +109,22 @@ class ShellFixture : public ::testing::Test {
   bool Checked(int id) const;
   // The caption of SysLog's last row, empty when none.
   std::string LastSysLogRow();
+  // Whether a row of SysLog contains the text.
+  bool SysLogHas(const std::string& text);
 
   TemporaryDirectory program_;
   TemporaryKey settingsKey_{"Config"};
   DesktopRecord desktop_;
   FakeInjectionEngine injection_;
+  palisor::testing::FakePacketFilterLibrary packetFilter_;
 
  private:
   std::unique_ptr<Win32ProcessMemory> memory_;
   std::unique_ptr<Win32Clock> clock_;
   std::unique_ptr<app::Firewall> firewall_;
   std::unique_ptr<Win32RegistryStore> store_;
+  std::unique_ptr<Win32ProcessSystem> processSystem_;
+  std::unique_ptr<processes::ProcessMonitor> processMonitor_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<app::FirewallSwitch> switch_;
 };

@@ -5,7 +5,7 @@
 namespace palisor::win32 {
 
 void AboutPage::CreateControls() {
-  aboutGroup_.Create(hwnd(), "", {8, 8, 600, 300}, ids::kAboutGroup);
+  aboutGroup_.Create(hwnd(), " About Palisor ", {8, 8, 600, 300}, ids::kAboutGroup);
   HWND group = aboutGroup_.hwnd();
   productName_.Create(group, "Palisor", {24, 28, 300, 40}, ids::kProductName);
   productName_.SetFont(UiTitleFont());

@@ -9,9 +9,9 @@ void ActivityLogPage::CreateControls() {
   label2_.Create(page, "Traffic Log", {8, 6, 200, 16}, ids::kLabel2);
   label2_.SetFont(UiBoldFont());
   trafficLog_.Create(page, ids::kTrafficLog, {8, 24, 600, 200},
-                     {{"Date and Time", 122}, {"Application", 112}, {"Protocol", 54}, {"Source IP", 86},
-                      {"Src. Port", 58}, {"Dest. IP", 86}, {"Dest. Port", 64}, {"Action", 48}, {"Hits", 36},
-                      {"Operation", 68}},
+                     {{"Date and Time", 134}, {"Application", 118}, {"Protocol", 60}, {"Source IP", 80},
+                      {"Src. Port", 64}, {"Dest. IP", 92}, {"Dest. Port", 70}, {"Action", 50}, {"Hits", 36},
+                      {"Operation", 70}},
                      {});
   label1_.Create(page, "System log", {8, 230, 200, 16}, ids::kLabel1);
   label1_.SetFont(UiBoldFont());

@@ -35,8 +35,8 @@ void AdvancedNetworkGuardPage::CreateControls() {
   label30_.Create(page, "Advanced Firewall Rules", {8, 130, 300, 16}, ids::kLabel30);
   label30_.SetFont(UiBoldFont());
   rulesGrid_.Create(page, ids::kRulesGrid, {8, 148, 600, 200},
-                    {{"Protocol", 60}, {"Source IP", 100}, {"Source Mask", 100}, {"Source Port", 76},
-                     {"Destination IP", 100}, {"Destination Mask", 110}, {"Destination Port", 100}, {"Action", 60}},
+                    {{"Protocol", 62}, {"Source IP", 92}, {"Source Mask", 92}, {"Source Port", 82},
+                     {"Destination IP", 96}, {"Destination Mask", 112}, {"Destination Port", 112}, {"Action", 60}},
                     {});
   popupMenu9_.Create({{ids::kApplyRules1, "Apply rules"},
                       {ids::kClearRules1, "Clear rules"},
@@ -79,11 +79,35 @@ bool AdvancedNetworkGuardPage::ContextMenu(HWND control, POINT screen) {
   return true;
 }
 
-void AdvancedNetworkGuardPage::cbAdvProtoChange() {}
-void AdvancedNetworkGuardPage::pAdvNetGuardClick() {}
-void AdvancedNetworkGuardPage::Applyrules1Click() {}
-void AdvancedNetworkGuardPage::Clearrules1Click() {}
-void AdvancedNetworkGuardPage::Deleterule2Click() {}
-void AdvancedNetworkGuardPage::Saverules2Click() {}
+void AdvancedNetworkGuardPage::BindLists() { rulesGrid_.Bind(&firewall_.AdvancedRules().rulesGrid); }
+
+void AdvancedNetworkGuardPage::pStartFwlClick() { EnableEditor(firewall_.AdvancedRules().pStartFwlClick()); }
+
+void AdvancedNetworkGuardPage::cbAdvProtoChange() {
+  if (!packetfilter::AdvancedRules::cbAdvProtoChange(cbAdvProto_.Selected())) return;
+  eSrcPort_.SetText("0");
+  eDstPort_.SetText("0");
+}
+
+void AdvancedNetworkGuardPage::pAdvNetGuardClick() {
+  const std::string sourceIp = eSrcIP_.Text(), sourceMask = eSrcMask_.Text(), sourcePort = eSrcPort_.Text();
+  const std::string destinationIp = eDstIP_.Text(), destinationMask = eDstMask_.Text(),
+                    destinationPort = eDstPort_.Text();
+  packetfilter::AdvancedRuleEditor editor;
+  editor.protocolIndex = cbAdvProto_.Selected();
+  editor.actionIndex = cbAdvAction_.Selected();
+  editor.sourceIp = sourceIp;
+  editor.sourceMask = sourceMask;
+  editor.sourcePort = sourcePort;
+  editor.destinationIp = destinationIp;
+  editor.destinationMask = destinationMask;
+  editor.destinationPort = destinationPort;
+  firewall_.AdvancedRules().pAdvNetGuardClick(editor);
+}
+
+void AdvancedNetworkGuardPage::Applyrules1Click() { firewall_.AdvancedRules().Applyrules1Click(); }
+void AdvancedNetworkGuardPage::Clearrules1Click() { firewall_.AdvancedRules().Clearrules1Click(); }
+void AdvancedNetworkGuardPage::Deleterule2Click() { firewall_.AdvancedRules().Deleterule2Click(); }
+void AdvancedNetworkGuardPage::Saverules2Click() { firewall_.AdvancedRules().Saverules2Click(); }
 
 }  // namespace palisor::win32

@@ -1,7 +1,6 @@
 // The tab "Advanced Network Guard" (AdvNetGuard): the editor of the packet filter's rules and
 // their list. Present only on the Windows NT family. The editor is disabled until the packet
-// filter runs; the rules' commands belong to the packet filter and are wired where the core
-// offers them.
+// filter runs.
 #pragma once
 
 #include "core/app/Firewall.h"
@@ -20,6 +19,9 @@ class AdvancedNetworkGuardPage final : public TabPage {
   void Layout(int width, int height) override;
   bool Command(int id, int notifyCode) override;
 
+  void BindLists();
+  // The packet filter's start or stop, on every start and stop of the firewall.
+  void pStartFwlClick();
   // The nine editor controls: enabled exactly while the packet filter runs.
   void EnableEditor(bool enabled);
   bool EditorEnabled() const { return pAdvNetGuard_.Enabled(); }

@@ -31,6 +31,11 @@ MainWindow::Desktop WithRealDesktop(MainWindow::Desktop desktop) {
     };
   }
   if (!desktop.showSplash) desktop.showSplash = [] {};
+  if (!desktop.message) {
+    desktop.message = [](HWND owner, const std::string& text) {
+      MessageBoxA(owner, text.c_str(), "Palisor", MB_OK | MB_ICONERROR);
+    };
+  }
   return desktop;
 }
 
@@ -93,7 +98,9 @@ void MainWindow::CreateControls() {
   // ends early is seen.
   networkPanel_.BindLists();
   systemGuard_.BindLists();
+  systemGuard_.SetProcessMonitor(options_.processMonitor);
   logPanel_.BindLists();
+  advNetGuard_.BindLists();
 }
 
 // The hidden separator after "Enable system profiling" is left out.
@@ -171,8 +178,8 @@ bool MainWindow::TimerEnabled(TimerId timer) const {
 
 void MainWindow::SetTimerEnabled(TimerId timer, bool enabled) {
   bool& on = timer == kTimer1 ? timer1On_ : timer == kTimer2 ? timer2On_ : timer4On_;
-  const UINT interval = timer == kTimer1 ? kTimer1Interval : timer == kTimer2 ? kTimer2Interval : kTimer4Interval;
-  if (enabled) {
+  const UINT interval = timer == kTimer1 ? kTimer1Interval : timer == kTimer2 ? kTimer2Interval : timer4Interval_;
+  if (enabled && interval > 0) {
     SetTimer(hwnd(), timer, interval, nullptr);
   } else {
     KillTimer(hwnd(), timer);
@@ -285,6 +292,14 @@ void MainWindow::ShowSettings() {
   popupMenu1_.SetChecked(ids::kEnableProfilingMode1, settings.profilingMenuChecked);
 }
 
+void MainWindow::ShowMessage(const std::string& text) { options_.desktop.message(hwnd(), text); }
+
+// A running Timer4 takes the new interval at once; 0 stops it (it starts again with the firewall).
+void MainWindow::SetProcessListInterval(unsigned milliseconds) {
+  timer4Interval_ = milliseconds;
+  if (timer4On_) SetTimerEnabled(kTimer4, true);
+}
+
 bool MainWindow::InputQuery(const char* caption, const char* prompt, std::string& value) {
   std::optional<std::string> entered = options_.desktop.inputQuery(hwnd(), caption, prompt, value);
   if (!entered) return false;
@@ -320,7 +335,6 @@ void MainWindow::btnStartFwlClick() {
   if (firewallSwitch_) firewallSwitch_->btnStartFwlClick();
 }
 
-// The process list belongs to the process monitor; its refresh is wired where the core offers it.
 void MainWindow::Timer4Timer() { RefreshProcessList(); }
 
 std::string DetermineOsKind() {

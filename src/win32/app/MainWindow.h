@@ -16,6 +16,7 @@
 #include "core/app/Firewall.h"
 #include "core/app/FirewallSwitch.h"
 #include "core/app/ShellControls.h"
+#include "core/processes/ProcessMonitor.h"
 #include "core/settings/SettingsStore.h"
 #include "win32/app/AboutPage.h"
 #include "win32/app/ActivityLogPage.h"
@@ -66,12 +67,15 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
     std::function<void(HWND parent, const char* verb, const std::string& file)> shellExecute;
     // "Show splashscreen".
     std::function<void()> showSplash;
+    // A message box with an OK button.
+    std::function<void(HWND owner, const std::string& text)> message;
   };
 
   struct Options {
     settings::SettingsStore* settingsStore = nullptr;  // the settings key; none: defaults only
     std::string programDirectory;                     // with its trailing separator
     std::optional<std::string> osKind;                // OSKind; none: from GetVersionExA
+    processes::ProcessMonitor* processMonitor = nullptr;  // the running processes; none: no list
     Desktop desktop;                                  // empty members take the real ones
   };
 
@@ -83,7 +87,9 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   bool Create();
   // The firewall's start and stop (set once the injection engine exists).
   void SetFirewallSwitch(app::FirewallSwitch* firewallSwitch) { firewallSwitch_ = firewallSwitch; }
-  // The window that asks about network events; the firewall's network guard uses it.
+  // pStartFwlClick: the packet filter's start or stop, on every start and stop of the firewall
+  // (FirewallSwitch's hook on the NT family).
+  void TogglePacketFilter() { advNetGuard_.pStartFwlClick(); }
 
   // ShellControls: what the firewall's start and stop change in the window.
   void SetStartButtonCaption(const std::string& caption) override;
@@ -97,6 +103,8 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   // PageHost
   void ShowSettings() override;
   bool InputQuery(const char* caption, const char* prompt, std::string& value) override;
+  void ShowMessage(const std::string& text) override;
+  void SetProcessListInterval(unsigned milliseconds) override;
 
   // What the window shows, for the window tests.
   const std::string& OsKind() const { return osKind_; }
@@ -155,6 +163,7 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   std::string osKind_;
   bool blinkPhase_ = true;  // BlinkPhase
   bool timer1On_ = false, timer2On_ = false, timer4On_ = false;
+  UINT timer4Interval_ = kTimer4Interval;
   int advNetGuardTab_ = 3;  // index of "Advanced Network Guard", -1 once removed
 
   HBITMAP bannerBitmap_ = nullptr, logoBitmap_ = nullptr;

@@ -60,16 +60,20 @@ void MainWindow::FormCreate() {
   // 4. FirewallStarted starts false with the firewall switch; the row limit of the logs.
   firewall_.MaxLogEntries() = stores::LogCommands::kDefaultMaxLogEntries;
   // 5. The application's error handler is the program body's (Window::SetErrorHandler).
-  // 6. The advanced tab exists only on the NT family.
+  // 6. The advanced tab exists only on the NT family, which loads the packet filter library (a
+  // library that cannot be loaded ends the start-up here).
   if (osKind_ != kOsKindNt) {
     mainPanel_.RemoveTab(advNetGuardTab_);
     advNetGuardTab_ = -1;
     ShowWindow(advNetGuard_.hwnd(), SW_HIDE);
+  } else {
+    firewall_.LoadPacketFilter();
   }
   // 7, 8. The files, each on its own.
   {
     DetachedListViews detached{&networkPanel_.Rules(), &networkPanel_.ContentList(), &networkPanel_.ContentRules(),
-                               &systemGuard_.AllowedApps(), &systemGuard_.ForbiddenApps()};
+                               &systemGuard_.AllowedApps(), &systemGuard_.ForbiddenApps(),
+                               &advNetGuard_.RulesGrid()};
     firewall_.OpenFiles();
   }
   // 9, 10. The tray icon, blinking while the firewall is stopped.
@@ -133,6 +137,7 @@ void MainWindow::WMEndSession(bool ending) {
 void MainWindow::CloseFilesAndShutDown() {
   firewall_.CloseFiles();
   try {
+    firewall_.ShutDownPacketFilter();
     if (firewallSwitch_) firewallSwitch_->RemoveHookLibrary();
   } catch (...) {
   }

@@ -61,7 +61,8 @@ void MainWindow::EnableBlinkTimer(bool enabled) { SetTimerEnabled(kTimer1, enabl
 
 void MainWindow::EnableProcessListTimer(bool enabled) { SetTimerEnabled(kTimer4, enabled); }
 
-// The process list belongs to the process monitor; wired where the core offers it.
-void MainWindow::RefreshProcessList() {}
+void MainWindow::RefreshProcessList() {
+  if (options_.processMonitor) options_.processMonitor->RefreshProcessList();
+}
 
 }  // namespace palisor::win32

@@ -34,8 +34,8 @@ void NetworkGuardPage::CreateControls() {
   lbContentRules_.Create(page, ids::kLbContentRules, {530, 56, 90, 104}, {{"Action", 70}},
                          {.header = false, .gridLines = false, .disabled = true});
   rules_.Create(page, ids::kRules, {8, 168, 600, 200},
-                {{"Application", 150}, {"Protocol", 56}, {"Source IP", 86}, {"Source Port", 70}, {"Dest. IP", 86},
-                 {"Dest. Port", 64}, {"Action", 48}, {"Operation", 68}, {"Max Speed [Kbps]", 100}},
+                {{"Application", 116}, {"Protocol", 62}, {"Source IP", 84}, {"Source Port", 80}, {"Dest. IP", 84},
+                 {"Dest. Port", 72}, {"Action", 52}, {"Operation", 70}, {"Max Speed [Kbps]", 115}},
                 {});
 
   popupMenu4_.Create({{ids::kClearTrafficRules1, "Clear traffic rules"},
@@ -143,7 +143,10 @@ void NetworkGuardPage::Deleterule1Click() { firewall_.TrafficRuleCommands().Dele
 
 void NetworkGuardPage::Cleartrafficrules1Click() { firewall_.TrafficRuleCommands().Cleartrafficrules1Click(); }
 
-// The emergency block belongs to the packet filter; its command is wired where the core offers it.
-void NetworkGuardPage::pEmgStopClick() {}
+void NetworkGuardPage::pEmgStopClick() {
+  const packetfilter::EmergencyButtonFace face = firewall_.EmergencyBlock().pEmgStopClick();
+  const bool ownColour = face.colour != packetfilter::CaptionColour::Default;
+  SetEmergencyButton(face.caption, ownColour ? static_cast<COLORREF>(packetfilter::ColourRef(face.colour)) : CLR_INVALID);
+}
 
 }  // namespace palisor::win32

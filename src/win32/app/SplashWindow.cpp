@@ -1,5 +1,6 @@
 #include "win32/app/SplashWindow.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -114,9 +115,23 @@ bool SplashWindow::Create() {
   SetWindowPos(memo1_.hwnd(), nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
   memo1_.SetFont(memoFont_);
   continue_.Create(hwnd(), "Click Here to Continue", {309, 214, 121, 21}, kContinue);
-  BringWindowToTop(continue_.hwnd());
+  FitContinueButton();
+  SetWindowPos(continue_.hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetClientSizeCentred(kClientWidth, kClientHeight);
   return true;
+}
+
+// 121 x 21 at (309, 214); wider to the left when the system's font needs more room for the caption.
+void SplashWindow::FitContinueButton() {
+  HDC dc = GetDC(continue_.hwnd());
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(continue_.hwnd(), WM_GETFONT, 0, 0)));
+  SIZE text{};
+  const std::string caption = continue_.Text();
+  GetTextExtentPoint32A(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  SelectObject(dc, old);
+  ReleaseDC(continue_.hwnd(), dc);
+  const int width = std::max(121, static_cast<int>(text.cx) + 12);
+  continue_.Move({309 + 121 - width, 214, width, 21});
 }
 
 void SplashWindow::PrepareForStart(SplashStart start) {

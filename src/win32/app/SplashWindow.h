@@ -62,6 +62,7 @@ class SplashWindow final : public ModalWindow {
 
  private:
   void ShowPictureOnly();
+  void FitContinueButton();
   void Timer1Timer();
   void continueClick();
 

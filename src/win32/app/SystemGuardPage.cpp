@@ -8,7 +8,14 @@ namespace palisor::win32 {
 namespace {
 const std::initializer_list<ListView::Column> kAppColumns = {
     {"Application", 110}, {"File / DLL / Command Line", 110}, {"Application signature", 110}, {"Operation", 70}};
+
+// The four columns share the list's width: application, file, signature, operation.
+void FitAppColumns(ListView& list, int width) {
+  const int usable = width - GetSystemMetrics(SM_CXVSCROLL) - 6;
+  const int shares[] = {28, 26, 30, 16};
+  for (int column = 0; column < 4; ++column) list.SetColumnWidth(column, usable * shares[column] / 100);
 }
+}  // namespace
 
 void SystemGuardPage::CreateControls() {
   HWND page = hwnd();
@@ -58,6 +65,8 @@ void SystemGuardPage::Layout(int width, int height) {
   lbAllowedApps_.Move(allowedGroup_.Inner());
   forbiddenGroup_.Move({16 + half, top, width - 24 - half, listsHeight});
   lbForbiddenApps_.Move(forbiddenGroup_.Inner());
+  FitAppColumns(lbAllowedApps_, allowedGroup_.Inner().width);
+  FitAppColumns(lbForbiddenApps_, forbiddenGroup_.Inner().width);
   processGroup_.Move({8, top + listsHeight + 6, width - 16, available - listsHeight});
   Bounds inner = processGroup_.Inner();
   const int statusHeight = 20;
@@ -142,10 +151,33 @@ void SystemGuardPage::Allowselectedapplication1Click() {
   firewall_.AppListCommands().Allowselectedapplication1Click();
 }
 
-void SystemGuardPage::Refresh1Click() {}
-void SystemGuardPage::Closeprocess1Click() {}
-void SystemGuardPage::Allowthisprocess1Click() {}
-void SystemGuardPage::Denythisprocess1Click() {}
-void SystemGuardPage::Processlistupdatespeed1Click() {}
+void SystemGuardPage::SetProcessMonitor(processes::ProcessMonitor* monitor) {
+  monitor_ = monitor;
+  grid_.Bind(monitor ? &monitor->grid : nullptr);
+}
+
+void SystemGuardPage::Refresh1Click() {
+  if (monitor_) monitor_->RefreshProcessList();
+}
+
+void SystemGuardPage::Closeprocess1Click() {
+  if (!monitor_) return;
+  if (std::optional<std::string> failure = monitor_->Closeprocess1Click()) host_.ShowMessage(*failure);
+}
+
+void SystemGuardPage::Allowthisprocess1Click() {
+  if (monitor_) monitor_->Allowthisprocess1Click();
+}
+
+void SystemGuardPage::Denythisprocess1Click() {
+  if (monitor_) monitor_->Denythisprocess1Click();
+}
+
+void SystemGuardPage::Processlistupdatespeed1Click() {
+  if (!monitor_) return;
+  std::string value = std::to_string(monitor_->Interval());
+  if (!host_.InputQuery("Palisor", "Process list update speed [ms]", value)) return;
+  host_.SetProcessListInterval(monitor_->Processlistupdatespeed1Click(value));
+}
 
 }  // namespace palisor::win32

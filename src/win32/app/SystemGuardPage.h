@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/app/Firewall.h"
+#include "core/processes/ProcessMonitor.h"
 #include "win32/app/PageHost.h"
 #include "win32/app/TabPage.h"
 #include "win32/ui/Controls.h"
@@ -24,6 +25,8 @@ class SystemGuardPage final : public TabPage {
   bool Command(int id, int notifyCode) override;
 
   void BindLists();
+  // The process list's core (none: the grid stays empty and its menu does nothing).
+  void SetProcessMonitor(processes::ProcessMonitor* monitor);
   void ShowSettings(const settings::Settings& settings);
 
   ListView& AllowedApps() { return lbAllowedApps_; }
@@ -50,7 +53,6 @@ class SystemGuardPage final : public TabPage {
   void Clearforbiddenappslist1Click();
   void Deleteentry2Click();
   void Allowselectedapplication1Click();
-  // The process monitor's commands; wired where the core offers them.
   void Refresh1Click();
   void Closeprocess1Click();
   void Allowthisprocess1Click();
@@ -59,6 +61,7 @@ class SystemGuardPage final : public TabPage {
 
   app::Firewall& firewall_;
   PageHost& host_;
+  processes::ProcessMonitor* monitor_ = nullptr;
 
   CheckBox cbSyswatch_, cbLogApp_, cbLearning_;
   RadioGroup rgVerbose_;

@@ -169,7 +169,9 @@ std::string DropDownList::SelectedText() const {
 // ---- pictures, status bar, tabs -------------------------------------------------------------
 
 void Picture::CreateBitmap(HWND parent, HBITMAP bitmap, const Bounds& bounds, int id, bool notify) {
-  CreateChild(parent, "STATIC", "", WS_VISIBLE | SS_BITMAP | (notify ? SS_NOTIFY : 0), 0, bounds, id);
+  // Clipped by siblings: a control placed over the picture stays visible.
+  CreateChild(parent, "STATIC", "", WS_VISIBLE | WS_CLIPSIBLINGS | SS_BITMAP | (notify ? SS_NOTIFY : 0), 0, bounds,
+              id);
   SendMessageA(hwnd_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
   Move(bounds);
 }

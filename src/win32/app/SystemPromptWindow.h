@@ -1,0 +1,62 @@
+// TForm3, "SYSTEM GUARD": asks the user about a system event that the application lists did not
+// decide, or whose application's signature changed. Created once at start-up and reused; it
+// displays the request and collects the answer, the system guard decides what it means.
+#pragma once
+
+#include "core/engine/SystemPrompt.h"
+#include "win32/app/PromptCountdown.h"
+#include "win32/ui/Controls.h"
+#include "win32/ui/GroupPanel.h"
+#include "win32/ui/ModalWindow.h"
+
+namespace palisor::win32 {
+
+class SystemPromptWindow final : public ModalWindow, public engine::SystemPrompt {
+ public:
+  static constexpr const char* kClassName = "TForm3";
+  static constexpr const char* kCaption = "SYSTEM GUARD";
+  static constexpr unsigned kTickMilliseconds = 1000;
+  // The window is never narrower than its buttons and boxes need, nor wider than the desktop.
+  static constexpr int kMinClientWidth = 340;
+  static constexpr int kClientHeight = 300;
+
+  enum ControlId : int {
+    kLabel2 = 10, kLabel3, kLAppName, kLPath, kLCmdLine, kCbSaveRule, kGbChoice, kCbApp, kCbMD5, kCbPath, kCbFile,
+    kCbOp, kLabel1, kBDrop, kBPass
+  };
+
+  bool Create(HWND mainWindow);
+  void SetTickInterval(unsigned milliseconds) { tickMilliseconds_ = milliseconds; }
+
+  engine::SystemPromptAnswer Ask(const engine::SystemPromptRequest& request) override;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void FormShow() override;
+  void FormClose() override;
+
+ private:
+  void CreateControls();
+  void ShowRequest(const engine::SystemPromptRequest& request);
+  void ResetChoices();
+  void FitWidth();
+  void ShowCountdown();
+
+  void Timer1Timer();
+  void bPassClick();
+  void bDropClick();
+  void cbSaveRuleClick();
+
+  HWND mainWindow_ = nullptr;
+  unsigned tickMilliseconds_ = kTickMilliseconds;
+  PromptCountdown countdown_;
+  bool verdict_ = true;  // the system verdict while the window is shown
+  bool saveChoice_ = false;
+
+  Label label2_, label3_, lAppName_, lPath_, lCmdLine_, label1_;
+  CheckBox cbSaveRule_, cbApp_, cbMD5_, cbPath_, cbFile_, cbOp_;
+  GroupPanel gbChoice_;
+  Button bDrop_, bPass_;
+};
+
+}  // namespace palisor::win32
