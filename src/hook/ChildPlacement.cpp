@@ -25,6 +25,14 @@ win32::HookLibraryLayout OwnLayout() {
   return layout;
 }
 
+// On a 64-bit system this 32-bit library fits only a 32-bit (WoW64) child; on a 32-bit system
+// every process is one.
+bool CanHost(HANDLE child) {
+  BOOL own = FALSE, theirs = FALSE;
+  if (!IsWow64Process(GetCurrentProcess(), &own) || !own) return true;
+  return IsWow64Process(child, &theirs) && theirs;
+}
+
 void Place(win32::RemotePlacement& placement) {
   if (!placement.Start()) return;
   const ULONGLONG deadline = GetTickCount64() + platform::kHookWaitLimitMs;
@@ -39,7 +47,7 @@ void Place(win32::RemotePlacement& placement) {
 void PlaceIntoChild(const PROCESS_INFORMATION& child, bool keepSuspended) {
   const win32::HookLibraryLayout layout = OwnLayout();
   HANDLE own = nullptr;
-  if (layout.path.empty() || !layout.loadLibraryA ||
+  if (layout.path.empty() || !layout.loadLibraryA || !CanHost(child.hProcess) ||
       !DuplicateHandle(GetCurrentProcess(), child.hProcess, GetCurrentProcess(), &own, 0, FALSE,
                        DUPLICATE_SAME_ACCESS)) {
     if (!keepSuspended) ResumeThread(child.hThread);

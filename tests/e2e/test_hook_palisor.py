@@ -7,7 +7,7 @@ import unittest
 
 from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, parse_fields, start_tool, tool
 from hook_fixtures import (AWAIT_HOOK, ERROR_ACCESS_DENIED, WSAEACCES, FakeFirewall, LineReader, finish, lines_with,
-                           start_server)
+                           remove_hook_library, start_server)
 
 PASS_EVERYTHING = ["*.*", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"]
 ALLOW_EVERYTHING = ["*.*", "*.*", "NOT SIGNED", "ANY"]
@@ -36,6 +36,7 @@ class RunningPalisor:
             self.placement.stop()
             self.placement.__exit__()
         self.palisor.stop()
+        remove_hook_library()  # a killed Palisor.exe leaves its hooks behind: no later test may meet them
 
 
 class PalisorRulesTest(unittest.TestCase):
