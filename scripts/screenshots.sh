@@ -15,8 +15,9 @@ program=$work/program
 tools=$build/tools
 mkdir -p "$out" "$work"
 rm -rf "$program" && mkdir -p "$program"
-cp "$build/bin/Palisor.exe" "$program/"
-[ -f "$build/bin/help.chm" ] && cp "$build/bin/help.chm" "$program/"
+for file in Palisor.exe FWDLL.dll PalisorDLL.dll help.chm; do
+  [ -f "$build/bin/$file" ] && cp "$build/bin/$file" "$program/"
+done
 
 export WINEPREFIX=$out/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 display_number=$((150 + RANDOM % 50))
@@ -64,6 +65,9 @@ records ContentRules.txt "X-TRUSTED" "PASS"
 records AllowedApps.txt "EXPLORER.EXE" "*.*" "NOT SIGNED" "ANY"
 records AllowedApps.txt "WEB.EXE" "*.*" "4A000-9B-0C-33-51-7E-2D-14-88-60-0F-3A-D2-71-C9-05" "ANY"
 records ForbiddenApps.txt "DIALER.EXE" "*.*" "NOT SIGNED" "ANY"
+records AdvNetRules.txt "6" "0.0.0.0" "0.0.0.0" "0" "0.0.0.0" "0.0.0.0" "135" "0"
+records AdvNetRules.txt "17" "0.0.0.0" "0.0.0.0" "0" "0.0.0.0" "0.0.0.0" "137" "0"
+records AdvNetRules.txt "1" "192.168.1.0" "255.255.255.0" "0" "0.0.0.0" "0.0.0.0" "0" "1"
 
 cat >"$work/settings.reg" <<'EOF'
 REGEDIT4

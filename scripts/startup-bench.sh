@@ -15,8 +15,11 @@ rounds=${2:-5}
 work=$build/startup-bench
 tools=$build/tools
 rm -rf "$work" && mkdir -p "$work/empty" "$work/rules"
-cp "$build/bin/Palisor.exe" "$work/empty/"
-cp "$build/bin/Palisor.exe" "$work/rules/"
+for case in empty rules; do
+  for file in Palisor.exe FWDLL.dll; do
+    [ -f "$build/bin/$file" ] && cp "$build/bin/$file" "$work/$case/"
+  done
+done
 python3 - "$work/rules/NetRules.txt" <<'EOF'
 import sys
 with open(sys.argv[1], "wb") as out:

@@ -59,6 +59,7 @@ int RunMessageLoop(HWND mainWindow) {
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     const bool forMainWindow = message.hwnd == mainWindow || IsChild(mainWindow, message.hwnd);
     if (forMainWindow && !FocusInEditBox() && TranslateAcceleratorA(mainWindow, shortcuts, &message)) continue;
+    if (forMainWindow && IsDialogMessageA(mainWindow, &message)) continue;  // Tab moves between controls
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

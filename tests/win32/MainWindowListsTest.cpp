@@ -71,7 +71,6 @@ TEST_F(MainWindowListsTest, ContentRulesAreAddedWithTheButtonAndTheEnterKey) {
   SendMessageA(line, WM_CHAR, 13, 0);
   EXPECT_EQ(TextOf(ids::kEdContentLine), "");
   SendMessageA(line, WM_CHAR, 13, 0);  // an empty line adds nothing
-
   ListView& patterns = Main().NetworkPanel().ContentList();
   ListView& verdicts = Main().NetworkPanel().ContentRules();
   ASSERT_EQ(patterns.ItemCount(), 2);
@@ -93,6 +92,16 @@ TEST_F(MainWindowListsTest, ContentRulesAreAddedWithTheButtonAndTheEnterKey) {
   Command(ids::kClearContentRules1);
   EXPECT_EQ(patterns.ItemCount(), 0);
   EXPECT_EQ(program_.Read("ContentRules.txt"), "");
+
+  // A typed Enter passes the message loop's dialog manager (tab navigation) and still adds.
+  SetWindowTextA(line, "TYPED");
+  SetFocus(line);
+  MSG enter{line, WM_KEYDOWN, VK_RETURN, 1, 0, {0, 0}};
+  EXPECT_TRUE(IsDialogMessageA(MainHandle(), &enter));
+  PumpMessages();
+  EXPECT_EQ(TextOf(ids::kEdContentLine), "");
+  ASSERT_EQ(patterns.ItemCount(), 1);
+  EXPECT_EQ(patterns.CellText(0, 0), "TYPED");
 }
 
 TEST_F(MainWindowListsTest, TrafficLogRowsBecomeRules) {

@@ -126,6 +126,12 @@ void Edit::Create(HWND parent, std::string_view text, const Bounds& bounds, int 
 
 namespace {
 LRESULT CALLBACK EnterKeySubclass(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  // The dialog manager (tab navigation) leaves the Enter key to the edit box.
+  if (message == WM_GETDLGCODE) {
+    const auto* key = reinterpret_cast<const MSG*>(lParam);
+    const LRESULT code = DefSubclassProc(edit, message, wParam, lParam);
+    return key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN ? code | DLGC_WANTALLKEYS : code;
+  }
   if (message == WM_CHAR && wParam == 13) {
     SendMessageA(GetParent(edit), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(edit), kEnterKeyNotification),
                  reinterpret_cast<LPARAM>(edit));
@@ -187,7 +193,9 @@ void StatusBar::Create(HWND parent, const Bounds& bounds, int id) {
 }
 
 void TabControl::Create(HWND parent, const Bounds& bounds, int id, DWORD extraStyle) {
-  CreateChild(parent, WC_TABCONTROLA, "", WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | extraStyle, 0, bounds, id);
+  // A control parent: the keyboard's tab navigation reaches the pages' controls.
+  CreateChild(parent, WC_TABCONTROLA, "", WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | extraStyle,
+              WS_EX_CONTROLPARENT, bounds, id);
 }
 
 void TabControl::AddTab(const char* caption) {
