@@ -33,7 +33,7 @@ bool SendTo(HWND window, WPARAM message, const void* record, std::size_t size) {
   DWORD_PTR result = 0;
   WaitingForFirewall waiting;
   return SendMessageTimeoutA(window, WM_COPYDATA, message, reinterpret_cast<LPARAM>(&copy),
-                             SMTO_NORMAL | SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result) != 0;
+                             SMTO_NORMAL, kAnswerTimeoutMs, &result) != 0;
 }
 
 }  // namespace

@@ -96,8 +96,9 @@ Figures Measure(int port, int rounds, long long bulkBytes) {
   return {roundTripUs, bulkBytes / seconds / 1e6};
 }
 
-// The firewall's bare event round trip: one decided network event sent as the hook library does.
-double EventRoundTripUs(HWND window, int rounds) {
+// The firewall's bare event round trip: decided network events sent as the hook library sends
+// them for the measured round trips (a send and a receive on the same connection, in turn).
+double EventRoundTripUs(HWND window, int rounds, int port) {
   char payload[kSmall] = {};
   volatile std::uint8_t verdict = 0, answer = 0;
   volatile std::int32_t speed = 0;
@@ -106,18 +107,30 @@ double EventRoundTripUs(HWND window, int rounds) {
   record.payloadAddress = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(payload));
   record.payloadLength = kSmall;
   record.appPathLast = static_cast<std::uint32_t>(GetModuleFileNameA(nullptr, record.appPath, sizeof record.appPath)) - 1;
-  record.operation = static_cast<std::uint32_t>(NetworkOperation::Send);
+  SOCKET connection = Connect(port, 'e');
+  sockaddr_in own{}, peer{};
+  int length = sizeof own;
+  getsockname(connection, reinterpret_cast<sockaddr*>(&own), &length);
+  length = sizeof peer;
+  getpeername(connection, reinterpret_cast<sockaddr*>(&peer), &length);
+  record.localAddr = own.sin_addr.s_addr;
+  record.localPort = own.sin_port;
+  record.remoteAddr = peer.sin_addr.s_addr;
+  record.remotePort = peer.sin_port;
   record.verdictCell = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&verdict));
   record.answerCell = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&answer));
   record.speedCell = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&speed));
   COPYDATASTRUCT copy{0, sizeof record, &record};
   const auto start = Clock::now();
   for (int i = 0; i < rounds; ++i) {
+    record.operation = static_cast<std::uint32_t>(i % 2 ? NetworkOperation::Receive : NetworkOperation::Send);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, WM_COPYDATA, kNetworkEventMessage, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
                         65000, &result);
   }
-  return std::chrono::duration<double, std::micro>(Clock::now() - start).count() / rounds;
+  const double micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / rounds;
+  closesocket(connection);
+  return micros;
 }
 
 bool RunOnThread(FARPROC entry, DWORD& exitCode) {
@@ -166,7 +179,7 @@ int main(int argc, char** argv) {
     return 3;
   }
   const Figures hooked = Measure(port, rounds, bulk);
-  const double eventUs = EventRoundTripUs(window, rounds);
+  const double eventUs = EventRoundTripUs(window, rounds, port);
   DWORD removed = 0;
   RunOnThread(GetProcAddress(library, "RemoveHooks"), removed);
 
@@ -175,7 +188,7 @@ int main(int argc, char** argv) {
   std::printf("round trip with hook:    %.1f us (2 hooked calls: send, recv)\n", hooked.roundTripUs);
   std::printf("bulk without hook: %.1f MB/s\n", bare.bulkMBps);
   std::printf("bulk with hook:    %.1f MB/s\n", hooked.bulkMBps);
-  std::printf("bare event round trip (WM_COPYDATA decided): %.1f us\n", eventUs);
+  std::printf("bare event round trip (WM_COPYDATA decided, same records): %.1f us\n", eventUs);
   const double perCall = (hooked.roundTripUs - bare.roundTripUs) / 2;
   std::printf("hook cost per call: %.1f us = %.2f x the bare event round trip; own work %.1f us per call\n", perCall,
               perCall / eventUs, perCall - eventUs);
