@@ -37,8 +37,6 @@ class ProcessWatcher {
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
 
-  bool Running() const { return thread_ != nullptr; }
-
  private:
   // One new process on its way to carrying the library.
   struct NewProcess {

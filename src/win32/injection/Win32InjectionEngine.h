@@ -52,7 +52,6 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   bool RemoveHookLibrary(std::int32_t targetSet, const std::string& library, std::uint32_t waitLimitMs) override;
 
   const Report& LastReport() const { return report_; }
-  bool Watching() const { return watcher_ != nullptr; }
 
  private:
   std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
