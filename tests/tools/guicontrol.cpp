@@ -9,16 +9,29 @@
 //   guicontrol enabled ID               exit code 0 when the control is enabled, 1 when not
 //   guicontrol command PAGE_ID ITEM_ID  a menu item of the page's context menu
 //   guicontrol rows ID                  prints the rows of a list view, columns joined by '|'
+//   guicontrol select-row ID INDEX      selects a row of a list view, as a click on it does
+//   guicontrol shortcut ID LETTER       gives the control the keyboard focus and types Ctrl+LETTER
+//   guicontrol answer-input TIMEOUT_MS [TEXT]
+//                                       waits for the input box (TInputQuery), prints its
+//                                       "caption: ", "prompt: " and "value: " lines, then enters
+//                                       TEXT and presses OK, or presses Cancel without TEXT
+//   guicontrol time-command PAGE_ID ITEM_ID COUNT
+//                                       sends the menu item COUNT times and prints the round
+//                                       trips' "min=", "median=" and "max=" in milliseconds,
+//                                       beside "idle=", the median round trip of WM_NULL
 //
 // Exit code 2 when the window or the control does not exist.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "win32/app/ControlIds.h"
+#include "win32/ui/InputBox.h"
 
 namespace {
 
@@ -36,7 +49,10 @@ constexpr NamedId kNamedIds[] = {
     {"eSrcPort", ids::kESrcPort},       {"eDstIP", ids::kEDstIP},             {"eDstMask", ids::kEDstMask},
     {"eDstPort", ids::kEDstPort},       {"pAdvNetGuard", ids::kPAdvNetGuard}, {"RulesGrid", ids::kRulesGrid},
     {"Applyrules1", ids::kApplyRules1}, {"Clearrules1", ids::kClearRules1},   {"Deleterule2", ids::kDeleteRule2},
-    {"Saverules2", ids::kSaveRules2},
+    {"Saverules2", ids::kSaveRules2},   {"SystemGuard", ids::kSystemGuard},   {"Grid", ids::kGrid},
+    {"Refresh1", ids::kRefresh1},       {"Closeprocess1", ids::kCloseProcess1},
+    {"Allowthisprocess1", ids::kAllowThisProcess1},   {"Denythisprocess1", ids::kDenyThisProcess1},
+    {"Processlistupdatespeed1", ids::kProcessListUpdateSpeed1},
 };
 
 int IdOf(const char* nameOrNumber) {
@@ -79,15 +95,42 @@ HWND FindControl(Search search) {
 
 HWND ById(const char* id) { return FindControl({IdOf(id), nullptr, nullptr}); }
 
+// A buffer in the memory of the process that owns a window: list view messages take pointers
+// that the control reads and writes in its own process.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, std::size_t size) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+    if (process_) address_ = static_cast<char*>(VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  }
+  ~RemoteBuffer() {
+    if (address_) VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
+    if (process_) CloseHandle(process_);
+  }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  bool Valid() const { return address_ != nullptr; }
+  char* Address(std::size_t offset = 0) const { return address_ + offset; }
+  void Write(const void* data, std::size_t size, std::size_t offset = 0) const {
+    WriteProcessMemory(process_, address_ + offset, data, size, nullptr);
+  }
+  void Read(void* data, std::size_t size, std::size_t offset = 0) const {
+    ReadProcessMemory(process_, address_ + offset, data, size, nullptr);
+  }
+
+ private:
+  HANDLE process_ = nullptr;
+  char* address_ = nullptr;
+};
+
 // LVM_GETITEMTEXTA with the item and its text buffer in Palisor's own memory.
 int PrintRows(HWND list) {
-  DWORD processId = 0;
-  GetWindowThreadProcessId(list, &processId);
-  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
-  if (!process) return kNotFound;
   constexpr int kTextSize = 512;
-  auto* remote = static_cast<char*>(
-      VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kTextSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  RemoteBuffer remote(list, sizeof(LVITEMA) + kTextSize);
+  if (!remote.Valid()) return kNotFound;
   HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
   const int columns = header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 1;
   const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -96,19 +139,105 @@ int PrintRows(HWND list) {
     for (int column = 0; column < columns; ++column) {
       LVITEMA item{};
       item.iSubItem = column;
-      item.pszText = remote + sizeof(LVITEMA);
+      item.pszText = remote.Address(sizeof(LVITEMA));
       item.cchTextMax = kTextSize;
-      WriteProcessMemory(process, remote, &item, sizeof item, nullptr);
-      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+      remote.Write(&item, sizeof item);
+      SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.Address()));
       char text[kTextSize] = {};
-      ReadProcessMemory(process, remote + sizeof(LVITEMA), text, kTextSize - 1, nullptr);
+      remote.Read(text, kTextSize - 1, sizeof(LVITEMA));
       if (column) line += '|';
       line += text;
     }
     std::printf("%s\n", line.c_str());
   }
-  VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  CloseHandle(process);
+  return 0;
+}
+
+int SelectRow(HWND list, int index) {
+  RemoteBuffer remote(list, sizeof(LVITEMA));
+  if (!remote.Valid()) return kNotFound;
+  LVITEMA state{};
+  state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  state.state = LVIS_SELECTED | LVIS_FOCUSED;
+  remote.Write(&state, sizeof state);
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote.Address()));
+  return 0;
+}
+
+// Real key strokes: the control's thread must own the focus, so this thread joins its input
+// state for the time of the call.
+int TypeShortcut(HWND control, char letter) {
+  const DWORD target = GetWindowThreadProcessId(control, nullptr);
+  const DWORD self = GetCurrentThreadId();
+  AttachThreadInput(self, target, TRUE);
+  SetForegroundWindow(GetAncestor(control, GA_ROOT));
+  SetFocus(control);
+  const bool focused = GetFocus() == control;
+  AttachThreadInput(self, target, FALSE);
+  if (!focused) return 1;
+  const WORD key = static_cast<WORD>(letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter);
+  INPUT strokes[4] = {};
+  const WORD keys[4] = {VK_CONTROL, key, key, VK_CONTROL};
+  for (int i = 0; i < 4; ++i) {
+    strokes[i].type = INPUT_KEYBOARD;
+    strokes[i].ki.wVk = keys[i];
+    strokes[i].ki.dwFlags = i < 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  return SendInput(4, strokes, sizeof(INPUT)) == 4 ? 0 : 1;
+}
+
+std::string TextOf(HWND window) {
+  char text[1024] = {};
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                      nullptr);
+  return text;
+}
+
+int AnswerInputBox(DWORD timeout, const char* text) {
+  const DWORD start = GetTickCount();
+  HWND box = nullptr;
+  while (!(box = FindWindowA(palisor::win32::kInputBoxClassName, nullptr)) || !IsWindowVisible(box)) {
+    if (GetTickCount() - start > timeout) return 1;
+    Sleep(20);
+  }
+  HWND edit = GetDlgItem(box, palisor::win32::kInputBoxEdit);
+  std::printf("caption: %s\nprompt: %s\nvalue: %s\n", TextOf(box).c_str(),
+              TextOf(GetDlgItem(box, palisor::win32::kInputBoxPrompt)).c_str(), TextOf(edit).c_str());
+  if (text) SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(text ? IDOK : IDCANCEL, BN_CLICKED), 0);
+  return 0;
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  static const double ticksPerMillisecond = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart) / 1000.0;
+  }();
+  return static_cast<double>(to.QuadPart - from.QuadPart) / ticksPerMillisecond;
+}
+
+template <typename Send>
+std::vector<double> RoundTrips(int count, Send send) {
+  std::vector<double> times;
+  for (int i = 0; i < count; ++i) {
+    LARGE_INTEGER before, after;
+    QueryPerformanceCounter(&before);
+    send();
+    QueryPerformanceCounter(&after);
+    times.push_back(Milliseconds(before, after));
+  }
+  std::sort(times.begin(), times.end());
+  return times;
+}
+
+int TimeCommand(HWND page, int item, int count) {
+  if (count < 1) count = 1;
+  const std::vector<double> idle = RoundTrips(count, [page] { SendMessageA(page, WM_NULL, 0, 0); });
+  const std::vector<double> command =
+      RoundTrips(count, [page, item] { SendMessageA(page, WM_COMMAND, MAKEWPARAM(item, 0), 0); });
+  std::printf("count=%d min=%.2f median=%.2f max=%.2f idle=%.3f\n", count, command.front(),
+              command[command.size() / 2], command.back(), idle[idle.size() / 2]);
   return 0;
 }
 
@@ -123,9 +252,13 @@ int main(int argc, char** argv) {
     SendMessageA(button, BM_CLICK, 0, 0);
     return 0;
   }
+  if (command == "answer-input" && argc > 2) {
+    return AnswerInputBox(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc > 3 ? argv[3] : nullptr);
+  }
   if (argc < 3) {
     std::fprintf(stderr, "usage: guicontrol click CAPTION | caption|enabled|rows ID | set-text ID TEXT | "
-                         "select ID INDEX | command PAGE_ID ITEM_ID\n");
+                         "select ID INDEX | command PAGE_ID ITEM_ID | select-row ID INDEX | shortcut ID LETTER | "
+                         "answer-input TIMEOUT_MS [TEXT] | time-command PAGE_ID ITEM_ID COUNT\n");
     return kNotFound;
   }
   HWND control = ById(argv[2]);
@@ -152,5 +285,8 @@ int main(int argc, char** argv) {
     SendMessageA(control, WM_COMMAND, MAKEWPARAM(IdOf(argv[3]), 0), 0);
     return 0;
   }
+  if (command == "select-row" && argc > 3) return SelectRow(control, std::atoi(argv[3]));
+  if (command == "shortcut" && argc > 3) return TypeShortcut(control, argv[3][0]);
+  if (command == "time-command" && argc > 4) return TimeCommand(control, IdOf(argv[3]), std::atoi(argv[4]));
   return kNotFound;
 }

@@ -11,16 +11,17 @@ void ProcessMonitor::RefreshProcessList() {
   // Like a grid, the list always has a current row: the first one until the user picks another.
   const int remembered = grid.HasSelection() ? grid.Selected() : 0;
   std::vector<platform::ProcessEntry> entries;
-  grid.Clear();
-  if (!system_.TakeSnapshot(entries) || entries.empty()) {
-    grid.Append(stores::Row{});
-  } else {
+  std::vector<stores::Row> rows;
+  if (system_.TakeSnapshot(entries) && !entries.empty()) {
+    rows.reserve(entries.size());
     for (const platform::ProcessEntry& entry : entries) {
-      grid.Append(stores::Row{entry.exeFile,
-                              {std::to_string(entry.processId), system_.ExecutablePath(entry.processId)}});
+      rows.push_back({entry.exeFile, {std::to_string(entry.processId), system_.ExecutablePath(entry.processId)}});
     }
+  } else {
+    rows.emplace_back();
   }
-  if (remembered >= 0 && static_cast<std::size_t>(remembered) < grid.Count()) grid.Select(remembered);
+  // One change: the list view takes the new rows and the selection in one update.
+  grid.Assign(std::move(rows), remembered);
 }
 
 const stores::Row* ProcessMonitor::SelectedRow() const {

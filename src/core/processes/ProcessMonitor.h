@@ -26,7 +26,8 @@ class ProcessMonitor {
   stores::ListModel grid{2};
 
   // Refills the grid from a new snapshot: one row per process; a failed snapshot leaves one
-  // empty row. The selected index is selected again when it is still inside the list.
+  // empty row. The selected index is selected again when it is still inside the list. The grid
+  // changes once, rows and selection together.
   void RefreshProcessList();
 
   // Terminates the selected process and refreshes. Returns the system's message for a failure,

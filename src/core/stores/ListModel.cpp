@@ -33,6 +33,13 @@ void ListModel::Clear() {
   Changed();
 }
 
+void ListModel::Assign(std::vector<Row> rows, int selected) {
+  for (Row& row : rows) row.subItems.resize(subItemCount_);
+  rows_ = std::move(rows);
+  Select(selected);
+  Changed();
+}
+
 void ListModel::SetText(std::size_t index, std::size_t column, std::string_view text) {
   if (index >= rows_.size()) return;
   Row& row = rows_[index];

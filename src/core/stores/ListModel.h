@@ -44,6 +44,9 @@ class ListModel {
   void Append(std::string caption, std::vector<std::string> subItems = {});
   void RemoveAt(std::size_t index);  // the selection is cleared
   void Clear();
+  // Replaces every row and the selection at once, one change for the observer (an index outside
+  // the new rows selects none). Rows are fitted to the sub-item count as Append fits them.
+  void Assign(std::vector<Row> rows, int selected = kNoSelection);
   // Replaces one text of a row in place (its storage is reused); outside the row nothing changes.
   void SetText(std::size_t index, std::size_t column, std::string_view text);
 

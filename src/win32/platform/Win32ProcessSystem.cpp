@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+
 namespace palisor::win32 {
 
 namespace {
@@ -26,19 +27,42 @@ bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entri
   if (snapshot == INVALID_HANDLE_VALUE) return false;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
+  ++snapshot_;
   for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
     entries.push_back({entry.szExeFile, entry.th32ProcessID});
+    auto known = knownPaths_.find(entry.th32ProcessID);
+    if (known != knownPaths_.end()) known->second.snapshot = snapshot_;
   }
   CloseHandle(snapshot);
+  std::erase_if(knownPaths_, [this](const auto& known) { return known.second.snapshot != snapshot_; });
   return true;
 }
 
 std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
   HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
   if (!process) return {};
+  FILETIME creation{}, exit{}, kernel{}, user{};
+  const bool timed = GetProcessTimes(process, &creation, &exit, &kernel, &user);
+  const std::uint64_t creationTime = (std::uint64_t{creation.dwHighDateTime} << 32) | creation.dwLowDateTime;
+  std::string path;
+  auto known = knownPaths_.find(processId);
+  if (timed && known != knownPaths_.end() && known->second.creationTime == creationTime) {
+    path = known->second.path;
+  } else {
+    path = ReadExecutablePath(process);
+    if (timed && !path.empty()) {
+      knownPaths_[processId] = {creationTime, path, snapshot_};
+    } else if (known != knownPaths_.end()) {
+      knownPaths_.erase(known);
+    }
+  }
+  CloseHandle(process);
+  return path;
+}
+
+std::string Win32ProcessSystem::ReadExecutablePath(void* process) const {
   char path[MAX_PATH] = {};
   unsigned long length = getModuleFileNameEx_ ? getModuleFileNameEx_(process, nullptr, path, MAX_PATH) : 0;
-  CloseHandle(process);
   return length == 0 ? std::string() : std::string(path);
 }
 

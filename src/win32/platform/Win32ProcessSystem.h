@@ -1,10 +1,19 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+
 #include "core/platform/ProcessSystem.h"
 
 namespace palisor::win32 {
 
 // Process snapshots, executable paths and termination through the Windows process functions.
+//
+// Reading a process's executable path costs several reads of its memory; the path of a process
+// never changes, so each one is read once and kept under the process id and the process's
+// creation time (a reused id comes with another creation time). A path that could not be read
+// is not kept. Paths of processes that a snapshot no longer lists are dropped at the next one.
 class Win32ProcessSystem final : public platform::ProcessSystem {
  public:
   Win32ProcessSystem();
@@ -16,7 +25,17 @@ class Win32ProcessSystem final : public platform::ProcessSystem {
  private:
   using GetModuleFileNameExAFn = unsigned long(__stdcall*)(void* process, void* module, char* name,
                                                            unsigned long size);
+  struct KnownPath {
+    std::uint64_t creationTime = 0;
+    std::string path;
+    std::uint64_t snapshot = 0;  // the last snapshot that listed the process
+  };
+
+  std::string ReadExecutablePath(void* process) const;
+
   GetModuleFileNameExAFn getModuleFileNameEx_ = nullptr;  // of the process-status library
+  std::unordered_map<std::uint32_t, KnownPath> knownPaths_;
+  std::uint64_t snapshot_ = 0;
 };
 
 }  // namespace palisor::win32

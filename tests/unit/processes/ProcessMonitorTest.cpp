@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <utility>
+#include <vector>
 
 using namespace palisor;
 
@@ -110,6 +112,22 @@ TEST(ProcessMonitor, SelectionIsKeptByIndexOrDropped) {
     f.monitor->RefreshProcessList();
     EXPECT_EQ(f.monitor->grid.Selected(), c.expected) << "selected " << c.selected << ", after " << c.processesAfter;
   }
+}
+
+// A list view shows what its observer call sees: the rows and the restored selection must arrive
+// in one change, or the view shows no selection while "Close process" would act on a row.
+TEST(ProcessMonitor, ARefreshChangesTheGridOnceWithTheSelectionInPlace) {
+  struct Recorder final : stores::ListObserver {
+    std::vector<std::pair<std::size_t, int>> changes;  // row count and selection at each change
+    void OnListChanged(const stores::ListModel& list) override { changes.emplace_back(list.Count(), list.Selected()); }
+  } recorder;
+  Fixture f;
+  f.monitor->grid.SetObserver(&recorder);
+  f.monitor->RefreshProcessList();
+  f.monitor->grid.Select(1);
+  f.monitor->RefreshProcessList();
+  EXPECT_EQ(recorder.changes, (std::vector<std::pair<std::size_t, int>>{{3, 0}, {3, 1}}));
+  f.monitor->grid.SetObserver(nullptr);
 }
 
 TEST(ProcessMonitor, CloseProcessDoesNothingBeforeTheFirstRefresh) {
