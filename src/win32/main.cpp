@@ -9,7 +9,6 @@
 #include "core/app/FirewallSwitch.h"
 #include "core/processes/ProcessMonitor.h"
 #include "core/settings/StoredSettings.h"
-#include "win32/app/ControlIds.h"
 #include "win32/app/MainWindow.h"
 #include "win32/app/NetworkPromptWindow.h"
 #include "win32/app/SingleInstance.h"
@@ -39,31 +38,15 @@ std::string ProgramDirectory() {
   return cut == std::string::npos ? std::string() : text.substr(0, cut + 1);
 }
 
-// The shortcut keys of the process list's menu. Not while an edit box has the focus, where
-// Ctrl+C copies text.
-HACCEL CreateShortcutKeys() {
-  ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'P', palisor::win32::ids::kRefresh1},
-                  {FVIRTKEY | FCONTROL, 'C', palisor::win32::ids::kCloseProcess1}};
-  return CreateAcceleratorTableA(keys, 2);
-}
-
-bool FocusInEditBox() {
-  char className[16] = {};
-  HWND focus = GetFocus();
-  return focus && GetClassNameA(focus, className, sizeof className) && lstrcmpiA(className, "Edit") == 0;
-}
-
+// The process list's shortcut keys are the grid's own (it has the focus when they apply).
 int RunMessageLoop(HWND mainWindow) {
-  HACCEL shortcuts = CreateShortcutKeys();
   MSG message;
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     const bool forMainWindow = message.hwnd == mainWindow || IsChild(mainWindow, message.hwnd);
-    if (forMainWindow && !FocusInEditBox() && TranslateAcceleratorA(mainWindow, shortcuts, &message)) continue;
     if (forMainWindow && IsDialogMessageA(mainWindow, &message)) continue;  // Tab moves between controls
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  DestroyAcceleratorTable(shortcuts);
   return static_cast<int>(message.wParam);
 }
 
