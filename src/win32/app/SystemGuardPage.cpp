@@ -1,5 +1,7 @@
 #include "win32/app/SystemGuardPage.h"
 
+#include <commctrl.h>
+
 #include "core/settings/SwitchHandlers.h"
 #include "win32/app/ControlIds.h"
 
@@ -112,6 +114,11 @@ bool SystemGuardPage::Command(int id, int notifyCode) {
 }
 
 bool SystemGuardPage::Notify(const NMHDR& header, LRESULT& result) {
+  if (header.hwndFrom == grid_.hwnd() && header.code == LVN_KEYDOWN) {
+    GridKeyDown(reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+    result = 0;
+    return true;
+  }
   return lbAllowedApps_.OnNotify(header, result) || lbForbiddenApps_.OnNotify(header, result) ||
          grid_.OnNotify(header, result);
 }
@@ -171,6 +178,15 @@ void SystemGuardPage::Allowthisprocess1Click() {
 
 void SystemGuardPage::Denythisprocess1Click() {
   if (monitor_) monitor_->Denythisprocess1Click();
+}
+
+// PopupMenu10's shortcuts, Ctrl+P and Ctrl+C, belong to the grid: they act while it has the
+// keyboard focus and nowhere else (Ctrl+C in another list must not end a process).
+void SystemGuardPage::GridKeyDown(WORD key) {
+  const bool controlOnly = GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_MENU) >= 0;
+  if (!controlOnly) return;
+  if (key == 'P') Refresh1Click();
+  if (key == 'C') Closeprocess1Click();
 }
 
 void SystemGuardPage::Processlistupdatespeed1Click() {

@@ -58,6 +58,7 @@ class SystemGuardPage final : public TabPage {
   void Allowthisprocess1Click();
   void Denythisprocess1Click();
   void Processlistupdatespeed1Click();
+  void GridKeyDown(WORD key);
 
   app::Firewall& firewall_;
   PageHost& host_;
