@@ -50,6 +50,7 @@ constexpr NamedId kNamedIds[] = {
     {"eDstPort", ids::kEDstPort},       {"pAdvNetGuard", ids::kPAdvNetGuard}, {"RulesGrid", ids::kRulesGrid},
     {"Applyrules1", ids::kApplyRules1}, {"Clearrules1", ids::kClearRules1},   {"Deleterule2", ids::kDeleteRule2},
     {"Saverules2", ids::kSaveRules2},   {"SystemGuard", ids::kSystemGuard},   {"Grid", ids::kGrid},
+    {"lbAllowedApps", ids::kLbAllowedApps},
     {"Refresh1", ids::kRefresh1},       {"Closeprocess1", ids::kCloseProcess1},
     {"Allowthisprocess1", ids::kAllowThisProcess1},   {"Denythisprocess1", ids::kDenyThisProcess1},
     {"Processlistupdatespeed1", ids::kProcessListUpdateSpeed1},

@@ -6,6 +6,8 @@
 //   wintool close-window CLASS TITLE             posts WM_CLOSE to the window
 //   wintool kill EXE_NAME                        terminates every process of that file name
 //   wintool pids EXE_NAME                        prints the ids of the processes of that name
+//   wintool message CODE                         prints the system's message text for an error
+//                                                code, as FormatMessage gives it, and a newline
 // CLASS or TITLE "-" matches any. Exit code 0 on success, 1 on time-out or nothing found.
 #include <windows.h>
 #include <tlhelp32.h>
@@ -54,7 +56,7 @@ std::vector<DWORD> ProcessesNamed(const char* name) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: wintool wait-window|wait-gone|close-window|kill|pids ...\n");
+    std::fprintf(stderr, "usage: wintool wait-window|wait-gone|close-window|kill|pids|message ...\n");
     return 2;
   }
   std::string command = argv[1];
@@ -84,6 +86,14 @@ int main(int argc, char** argv) {
     std::vector<DWORD> ids = ProcessesNamed(argv[2]);
     for (DWORD id : ids) std::printf("%lu\n", static_cast<unsigned long>(id));
     return ids.empty() ? 1 : 0;
+  }
+  if (command == "message") {
+    char text[1024] = {};
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), 0, text, sizeof text, nullptr);
+    std::printf("%s\n", text);
+    return length ? 0 : 1;
   }
   std::fprintf(stderr, "unknown command %s\n", command.c_str());
   return 2;
