@@ -61,6 +61,10 @@ class WineSession:
                            timeout=300)
         # Keep one wine server for the whole run: every later process starts in a fraction of a second.
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Xvfb has no window manager: unmanaged windows hide at once instead of after a wait.
+        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
+                        "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=120)
 
 
 def session():
@@ -225,11 +229,16 @@ class Palisor:
         return tool("wintool", "pids", "Palisor.exe").returncode == 0
 
     def stop(self):
+        """Kills Palisor and waits until no copy is left, so the next start is not a second copy."""
         tool("wintool", "kill", "Palisor.exe")
         try:
             self.process.wait(timeout=15)
         except subprocess.TimeoutExpired:
             self.process.kill()
+        deadline = time.time() + 15
+        while self.running() and time.time() < deadline:
+            tool("wintool", "kill", "Palisor.exe")
+            time.sleep(0.2)
 
     def __enter__(self):
         return self

@@ -18,11 +18,13 @@ BASE_PORT = 41000 + os.getpid() % 1000 * 8
 
 # The tests through Palisor.exe need its main window to call the packet filter: FormCreate's
 # LoadPacketFilter, the shutdown block's ShutDownPacketFilter, the firewall switch's
-# pStartFwlClick, the handlers of the "Advanced Network Guard" tab and pEmgStopClick. Until the
-# window makes these calls they are skipped, by name, not silently.
-MAIN_WINDOW_CALLS_THE_PACKET_FILTER = False
+# pStartFwlClick, the handlers of the "Advanced Network Guard" tab and pEmgStopClick.
+MAIN_WINDOW_CALLS_THE_PACKET_FILTER = True
 needs_main_window = unittest.skipUnless(MAIN_WINDOW_CALLS_THE_PACKET_FILTER,
                                         "the main window does not call the packet filter's handlers yet")
+
+# The system guard lets every program of the test do what it does, so no prompt waits for an answer.
+ALLOW_EVERYTHING = ["*.*", "*.*", "NOT SIGNED", "ANY"]
 
 
 def tcp_drop_rule(port):
@@ -189,6 +191,7 @@ class FirewallRunningMixin:
     def start_palisor(cls, name):
         cls.program = ProgramDir(name)
         cls.program.write_records("NetRules.txt", [PASS_EVERYTHING])
+        cls.program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
         cls.program.write_records("AdvNetRules.txt", cls.advanced_rules)
         cls.palisor = Palisor(cls.program, settings=started_settings())
         if not wait_until(lambda: "Advanced traffic filter rules applied successfully" in log_messages(cls.program)):
