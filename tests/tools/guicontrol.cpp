@@ -19,6 +19,10 @@
 //                                       sends the menu item COUNT times and prints the round
 //                                       trips' "min=", "median=" and "max=" in milliseconds,
 //                                       beside "idle=", the median round trip of WM_NULL
+//   guicontrol stall MILLISECONDS       sends WM_NULL to the main window, one after the other, for
+//                                       that long and prints "count=", "median=" and "max=" of
+//                                       the round trips in milliseconds: how long a message (an
+//                                       event record) waits while the window is busy
 //
 // Exit code 2 when the window or the control does not exist.
 #include <windows.h>
@@ -219,17 +223,33 @@ double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
 }
 
 template <typename Send>
+double RoundTrip(Send send) {
+  LARGE_INTEGER before, after;
+  QueryPerformanceCounter(&before);
+  send();
+  QueryPerformanceCounter(&after);
+  return Milliseconds(before, after);
+}
+
+// The round trips of `count` sends, sorted.
+template <typename Send>
 std::vector<double> RoundTrips(int count, Send send) {
   std::vector<double> times;
-  for (int i = 0; i < count; ++i) {
-    LARGE_INTEGER before, after;
-    QueryPerformanceCounter(&before);
-    send();
-    QueryPerformanceCounter(&after);
-    times.push_back(Milliseconds(before, after));
-  }
+  for (int i = 0; i < count; ++i) times.push_back(RoundTrip(send));
   std::sort(times.begin(), times.end());
   return times;
+}
+
+int MeasureStall(HWND window, DWORD milliseconds) {
+  std::vector<double> times;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    times.push_back(RoundTrip([window] { SendMessageA(window, WM_NULL, 0, 0); }));
+  }
+  std::sort(times.begin(), times.end());
+  if (times.empty()) return 1;
+  std::printf("count=%zu median=%.3f max=%.2f\n", times.size(), times[times.size() / 2], times.back());
+  return 0;
 }
 
 int TimeCommand(HWND page, int item, int count) {
@@ -253,13 +273,17 @@ int main(int argc, char** argv) {
     SendMessageA(button, BM_CLICK, 0, 0);
     return 0;
   }
+  if (command == "stall" && argc > 2) {
+    HWND main = MainWindow();
+    return main ? MeasureStall(main, static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10))) : kNotFound;
+  }
   if (command == "answer-input" && argc > 2) {
     return AnswerInputBox(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)), argc > 3 ? argv[3] : nullptr);
   }
   if (argc < 3) {
     std::fprintf(stderr, "usage: guicontrol click CAPTION | caption|enabled|rows ID | set-text ID TEXT | "
                          "select ID INDEX | command PAGE_ID ITEM_ID | select-row ID INDEX | shortcut ID LETTER | "
-                         "answer-input TIMEOUT_MS [TEXT] | time-command PAGE_ID ITEM_ID COUNT\n");
+                         "answer-input TIMEOUT_MS [TEXT] | time-command PAGE_ID ITEM_ID COUNT | stall MILLISECONDS\n");
     return kNotFound;
   }
   HWND control = ById(argv[2]);

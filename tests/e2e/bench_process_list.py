@@ -1,0 +1,77 @@
+"""Benchmark of the process list under Wine with many processes, in one run (not a test; prints
+figures):
+
+    PALISOR_WIN32_BUILD=build/<you>-win32 python3 tests/e2e/bench_process_list.py [PROCESSES] [ROUNDS]
+
+Starts PROCESSES (default 300) waiting copies of the sleeper tool, then:
+- processlistbench: where one refresh's time goes (snapshot, paths read cold and known, the list
+  view) and the ratio of a refresh with no path known to a later one;
+- Palisor.exe: the round trip of the "Show process list" command sent from another process (the
+  time the window is busy with one refresh), the first one (no path known) and ROUNDS later ones,
+  beside the round trip of an empty message; then the longest wait of messages sent to the main
+  window one after the other while the refresh command runs back to back, which is what an event
+  record arriving during a refresh waits at most.
+The same Palisor.exe figures are printed first without the extra processes. The copies are
+ended afterwards (they also end by themselves after ten minutes)."""
+import subprocess
+import sys
+import tempfile
+
+from harness import TOOLS, Palisor, ProgramDir, session, start_tool, tool
+
+SLEEPER = "sleeper.exe"
+
+
+def count_sleepers():
+    return len(tool("wintool", "pids", SLEEPER).stdout.split())
+
+
+def spawn_sleepers(count):
+    # The copies keep the caller's output open under Wine: their ids go to a file, not a pipe.
+    with tempfile.TemporaryFile("w+") as ids:
+        subprocess.run(["wine", str(TOOLS / SLEEPER), "spawn", str(count), "600"], env=session().env, stdout=ids,
+                       stderr=subprocess.DEVNULL, timeout=600, check=True)
+        ids.seek(0)
+        return len(ids.read().split())
+
+
+def end_sleepers():
+    while count_sleepers():
+        tool("wintool", "kill", SLEEPER, timeout=600)
+
+
+def palisor_figures(rounds):
+    first = tool("guicontrol", "time-command", "SystemGuard", "Refresh1", 1).stdout.strip()
+    later = tool("guicontrol", "time-command", "SystemGuard", "Refresh1", rounds, timeout=600).stdout.strip()
+    print("  first refresh:  " + first)
+    print("  later refreshes: " + later)
+    # The refreshes outlast the two seconds of waits measured meanwhile.
+    busy = start_tool("guicontrol", "time-command", "SystemGuard", "Refresh1", 1000)
+    stall = tool("guicontrol", "stall", 2000).stdout.strip()
+    busy.kill()
+    busy.communicate(timeout=60)
+    print("  waits of messages during back-to-back refreshes: " + stall)
+
+
+def main():
+    processes = int(sys.argv[1]) if len(sys.argv) > 1 else 300
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+    end_sleepers()
+    with ProgramDir("bench-processes") as program:
+        with Palisor(program):
+            print("== Palisor.exe, the machine's own processes")
+            palisor_figures(rounds)
+        try:
+            started = spawn_sleepers(processes)
+            print("== %d sleeper processes started" % started)
+            print(tool("processlistbench", rounds, timeout=900).stdout, end="")
+            with Palisor(program):
+                print("== Palisor.exe, with the sleepers")
+                palisor_figures(rounds)
+        finally:
+            end_sleepers()
+            print("sleepers left: %d" % count_sleepers())
+
+
+if __name__ == "__main__":
+    main()
