@@ -143,9 +143,10 @@ class FakeFirewall:
             path.unlink(missing_ok=True)
 
 
-def remove_hook_library():
-    """Takes the hook library out of every process (after a firewall that ended without removing it)."""
-    return parse_fields(tool("fakefirewall", "--remove", windows_path(BIN), timeout=120).stdout)
+def remove_hook_library(directory=BIN):
+    """Takes the hook library placed from `directory` out of every process (after a firewall that
+    ended without removing it)."""
+    return parse_fields(tool("fakefirewall", "--remove", windows_path(directory), timeout=120).stdout)
 
 
 # Lets a tool wait until the watcher has placed the hook library into it, for the tests of what

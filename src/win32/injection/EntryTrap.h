@@ -1,8 +1,11 @@
 // Holds a new process at its program's entry point while the hook library is placed into it, so
-// that the program's first intercepted call is already hooked. The first two bytes of the entry
-// point become a jump to itself; the process finishes loading, then waits there until the trap
-// is released and the original bytes are back. A process already past its entry point never
-// executes it again and is not held up.
+// that the program's first intercepted call is already hooked. The entry point's first five
+// bytes become a jump to a small loop in the process that sleeps 10 ms and jumps back to the
+// entry; the process finishes loading, then waits there until the trap is released and the
+// original bytes are back. Waiting in Sleep, not spinning, keeps the process answering the
+// system's requests (under Wine a thread spinning in user code never takes the requests with
+// which another process creates a thread or allocates memory in it). A process already past its
+// entry point never executes it again and is not held up. The loop's page stays in the process.
 //
 // If the process holding the trap dies before releasing it, the trapped program never starts;
 // callers keep the trap for at most the injection wait limit.
@@ -45,7 +48,8 @@ class EntryTrap {
   HANDLE process_;
   DWORD processId_;
   std::uintptr_t entry_ = 0;
-  unsigned char original_[2] = {};
+  unsigned char original_[5] = {};
+  unsigned char jump_[5] = {};
   bool set_ = false;
 };
 
