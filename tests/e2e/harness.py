@@ -239,6 +239,10 @@ class Palisor:
         while self.running() and time.time() < deadline:
             tool("wintool", "kill", "Palisor.exe")
             time.sleep(0.2)
+        # A killed firewall leaves its hook library in the processes it guarded (Wine's own
+        # services among them): take it out, so that later tests start from unguarded processes.
+        if (self.program.path / "PalisorDLL.dll").exists() and (TOOLS / "fakefirewall.exe").exists():
+            tool("fakefirewall", "--remove", windows_path(self.program.path), timeout=120)
 
     def __enter__(self):
         return self

@@ -194,7 +194,9 @@ class FirewallRunningMixin:
         cls.program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
         cls.program.write_records("AdvNetRules.txt", cls.advanced_rules)
         cls.palisor = Palisor(cls.program, settings=started_settings())
-        if not wait_until(lambda: "Advanced traffic filter rules applied successfully" in log_messages(cls.program)):
+        # The filter starts after the hook library has been placed, which may take a few passes.
+        if not wait_until(lambda: "Advanced traffic filter rules applied successfully" in log_messages(cls.program),
+                          timeout=60.0):
             raise AssertionError("the packet filter did not start: %s" % log_messages(cls.program))
 
     @classmethod
