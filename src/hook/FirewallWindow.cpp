@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "hook/HookLifecycle.h"
 #include "hook/HookRuntime.h"
 
 namespace palisor::hook {
@@ -45,9 +46,11 @@ bool WindowLink::Deliver(hooking::Cells&) {
   const bool windowGone = GetLastError() == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(window);
   ForgetWindow(window);
   if (!windowGone) return false;  // the firewall hangs: the call goes on without it
-  // The firewall may have been restarted with a new window.
-  window = FirewallWindow();
-  return window && SendTo(window, message_, record_, size_);
+  // The firewall that placed the hooks ended without removing them: they are withdrawn, so that
+  // a firewall started later (perhaps with the guards off) is not asked by them. It places the
+  // library again when it starts guarding.
+  WithdrawHooks();
+  return false;
 }
 
 void WindowLink::Wait(std::uint32_t milliseconds) { Sleep(milliseconds); }

@@ -90,7 +90,9 @@ void WaitForQuestions() {
   for (DWORD waited = 0; QuestionsInFlight() > 0 && waited < kQuestionWaitMs; waited += kIdlePollMs) Sleep(kIdlePollMs);
 }
 
-void RestoreOnUnload() {
+}  // namespace
+
+void WithdrawHooks() {
   RuntimeLock lock;
   if (g_state != LibraryState::Installed) return;
   SetWithdrawn(true);
@@ -98,7 +100,6 @@ void RestoreOnUnload() {
   g_state = LibraryState::Withdrawn;
 }
 
-}  // namespace
 }  // namespace palisor::hook
 
 using namespace palisor::hook;
@@ -168,7 +169,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
       return AttachRuntime(instance) ? TRUE : FALSE;
     case DLL_PROCESS_DETACH:
       if (reserved) break;  // the process ends: nothing to give back
-      RestoreOnUnload();    // unloaded by someone else while hooked: no slot may point here
+      WithdrawHooks();      // unloaded by someone else while hooked: no slot may point here
       DetachRuntime();
       break;
     default:

@@ -18,6 +18,12 @@
 
 #include <windows.h>
 
+namespace palisor::hook {
+// Takes the hooks out (as RemoveHooks does) and leaves the library loaded and silent, for when
+// the firewall that placed them has ended without removing them.
+void WithdrawHooks();
+}  // namespace palisor::hook
+
 extern "C" {
 // Exit code: 1 when the hooks are installed, 0 when they could not be.
 DWORD WINAPI InstallHooks(LPVOID);
