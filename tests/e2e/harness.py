@@ -61,10 +61,6 @@ class WineSession:
                            timeout=300)
         # Keep one wine server for the whole run: every later process starts in a fraction of a second.
         subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Xvfb has no window manager: unmanaged windows hide at once instead of after a wait.
-        subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/t", "REG_SZ",
-                        "/d", "N", "/f"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=120)
 
 
 def session():
