@@ -68,14 +68,9 @@ def guarded_run(name, *args, attempts=10):
     return output
 
 
-def refused_datagram(port, attempts=10):
-    """Sends one datagram; True when the send failed as refused. udpsender does not say whether it
-    carried the hook, so a run that passed is repeated (see guarded_run)."""
-    for _ in range(attempts):
-        if "result=-1 error=%d" % WSAEACCES in tool("udpsender", port).stdout:
-            return True
-        time.sleep(0.2)
-    return False
+def refused_datagram(port):
+    """Sends one datagram through the hook; True when the send failed as refused."""
+    return "result=-1 error=%d hooked=1" % WSAEACCES in guarded_run("udpsender", port)
 
 
 def connect_and_send(port, message="hello"):

@@ -10,7 +10,7 @@
 //     winexec COMMANDLINE
 //
 // Prints "OP i=I result=R error=E hooked=H" per call: R is 1 for success and 0 for failure (the
-// registry calls print their status as E), H whether the hook library is loaded here.
+// registry calls print their status as E), H whether the call went through the hook library.
 #include <windows.h>
 
 #include <cstdio>
@@ -19,14 +19,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "HookProbe.h"
 
-// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
-// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
-void AwaitHook(DWORD ms) {
-  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
-  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
-}
+namespace {
 
 std::wstring Wide(const std::string& text) {
   std::wstring out(text.size(), L'\0');
@@ -36,7 +31,21 @@ std::wstring Wide(const std::string& text) {
   return out;
 }
 
-int Hooked() { return GetModuleHandleA("PalisorDLL.dll") != nullptr ? 1 : 0; }
+// What the import slot of the function that `op` calls holds now (see HookProbe.h).
+const void* SlotOf(const std::string& op, bool wide) {
+  using palisor::tools::SlotOf;
+  if (op == "loadlib") return wide ? SlotOf(&LoadLibraryW) : SlotOf(&LoadLibraryA);
+  if (op == "getattr") return wide ? SlotOf(&GetFileAttributesW) : SlotOf(&GetFileAttributesA);
+  if (op == "open" || op == "create") return wide ? SlotOf(&CreateFileW) : SlotOf(&CreateFileA);
+  if (op == "delete") return wide ? SlotOf(&DeleteFileW) : SlotOf(&DeleteFileA);
+  if (op == "getproc") return SlotOf(&GetProcAddress);
+  if (op == "exec") return wide ? SlotOf(&CreateProcessW) : SlotOf(&CreateProcessA);
+  if (op == "winexec") return SlotOf(&WinExec);
+  if (op == "regset") return wide ? SlotOf(&RegSetValueExW) : SlotOf(&RegSetValueExA);
+  if (op == "regquery") return wide ? SlotOf(&RegQueryValueExW) : SlotOf(&RegQueryValueExA);
+  if (op == "regdelete") return wide ? SlotOf(&RegDeleteValueW) : SlotOf(&RegDeleteValueA);
+  return wide ? SlotOf(&RegDeleteKeyW) : SlotOf(&RegDeleteKeyA);
+}
 
 struct Outcome {
   int result;
@@ -151,13 +160,13 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   bool wide = false;
   int repeat = 1;
-  DWORD intervalMs = 0;
+  DWORD intervalMs = 0, awaitHookMs = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--wide") wide = true;
     else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
     else if (arg == "--interval" && i + 1 < argc) intervalMs = static_cast<DWORD>(std::atol(argv[++i]));
-    else if (arg == "--await-hook" && i + 1 < argc) AwaitHook(static_cast<DWORD>(std::atol(argv[++i])));
+    else if (arg == "--await-hook" && i + 1 < argc) awaitHookMs = static_cast<DWORD>(std::atol(argv[++i]));
     else args.push_back(arg);
   }
   const std::size_t needed = op == "regset" ? 3 : (op == "getproc" || op.rfind("reg", 0) == 0) ? 2 : 1;
@@ -165,10 +174,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s needs %zu arguments\n", op.c_str(), needed);
     return 1;
   }
+  palisor::tools::AwaitHook([&] { return SlotOf(op, wide); }, awaitHookMs);
   for (int i = 0; i < repeat; ++i) {
     if (i > 0 && intervalMs) Sleep(intervalMs);
+    const int hooked = palisor::tools::InsideHookLibrary(SlotOf(op, wide)) ? 1 : 0;
     const Outcome outcome = Run(op, args, wide);  // its error is taken before anything else runs
-    std::printf("%s i=%d result=%d error=%lu hooked=%d%s\n", op.c_str(), i, outcome.result, outcome.error, Hooked(),
+    std::printf("%s i=%d result=%d error=%lu hooked=%d%s\n", op.c_str(), i, outcome.result, outcome.error, hooked,
                 outcome.extra.c_str());
   }
   return 0;

@@ -5,7 +5,7 @@
 //                  [--bulk BYTES] [--chunk BYTES] [--echo-rounds N --size BYTES] [--await-hook MS]
 //
 // Prints "connect ok" or "connect error=E"; per message "send i=I result=R error=E hooked=H"
-// (H: whether the hook library is loaded in this process); for --bulk
+// (H: whether the call went through the hook library); for --bulk
 // "bulk sent=N elapsed_ms=T bytes_per_s=R"; for --echo-rounds (the server runs with --echo)
 // "echo rounds=N size=S us_per_round=U".
 #include <winsock2.h>
@@ -17,14 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "HookProbe.h"
+
 namespace {
 
-// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
-// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
-void AwaitHook(DWORD ms) {
-  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
-  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
-}
+using palisor::tools::AwaitHook;
+using palisor::tools::Hooked;
+using palisor::tools::SlotOf;
 
 struct Options {
   int port = 0;
@@ -44,8 +43,6 @@ int Send(SOCKET s, const char* data, int n, bool wsa) {
   DWORD sent = 0;
   return WSASend(s, &buffer, 1, &sent, 0, nullptr, nullptr) == 0 ? static_cast<int>(sent) : SOCKET_ERROR;
 }
-
-int Hooked() { return GetModuleHandleA("PalisorDLL.dll") != nullptr ? 1 : 0; }
 
 int RunBulk(SOCKET s, const Options& o) {
   std::vector<char> data(static_cast<std::size_t>(o.chunk), 'b');
@@ -107,7 +104,7 @@ int main(int argc, char** argv) {
     else if (arg == "--chunk") o.chunk = std::atoi(next().c_str());
     else if (arg == "--echo-rounds") o.echoRounds = std::atoi(next().c_str());
     else if (arg == "--size") o.size = std::atoi(next().c_str());
-    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(next().c_str())));
+    else if (arg == "--await-hook") AwaitHook([] { return SlotOf(&connect); }, static_cast<DWORD>(std::atol(next().c_str())));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
@@ -116,12 +113,13 @@ int main(int argc, char** argv) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(static_cast<u_short>(o.port));
+  const int connectHooked = Hooked(&connect);
   if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     const int error = WSAGetLastError();
-    std::printf("connect error=%d hooked=%d\n", error, Hooked());
+    std::printf("connect error=%d hooked=%d\n", error, connectHooked);
     return 2;
   }
-  std::printf("connect ok hooked=%d\n", Hooked());
+  std::printf("connect ok hooked=%d\n", connectHooked);
   int status = 0;
   if (o.bulk > 0) {
     status = RunBulk(s, o);
@@ -130,9 +128,10 @@ int main(int argc, char** argv) {
   } else {
     for (int i = 0; i < o.repeat; ++i) {
       if (i > 0 && o.intervalMs) Sleep(o.intervalMs);
+      const int sendHooked = o.wsaSend ? Hooked(&WSASend) : Hooked(&send);
       const int result = Send(s, o.message.data(), static_cast<int>(o.message.size()), o.wsaSend);
       const int error = result < 0 ? WSAGetLastError() : 0;
-      std::printf("send i=%d result=%d error=%d hooked=%d\n", i, result, error, Hooked());
+      std::printf("send i=%d result=%d error=%d hooked=%d\n", i, result, error, sendHooked);
     }
   }
   shutdown(s, SD_SEND);

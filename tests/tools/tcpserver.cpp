@@ -13,14 +13,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "HookProbe.h"
+
 namespace {
 
-// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
-// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
-void AwaitHook(DWORD ms) {
-  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
-  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
-}
+using palisor::tools::AwaitHook;
+using palisor::tools::SlotOf;
 
 struct Options {
   int port = 0;
@@ -76,7 +74,7 @@ int main(int argc, char** argv) {
     else if (arg == "--echo") o.echo = true;
     else if (arg == "--quiet") o.quiet = true;
     else if (arg == "--timeout" && i + 1 < argc) o.timeoutMs = static_cast<DWORD>(std::atol(argv[++i]));
-    else if (arg == "--await-hook" && i + 1 < argc) AwaitHook(static_cast<DWORD>(std::atol(argv[++i])));
+    else if (arg == "--await-hook" && i + 1 < argc) AwaitHook([] { return SlotOf(&accept); }, static_cast<DWORD>(std::atol(argv[++i])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -12,14 +12,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "HookProbe.h"
+
 namespace {
 
-// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
-// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
-void AwaitHook(DWORD ms) {
-  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
-  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
-}
+using palisor::tools::AwaitHook;
+using palisor::tools::SlotOf;
 
 }  // namespace
 
@@ -36,7 +34,7 @@ int main(int argc, char** argv) {
     const std::string arg = argv[i];
     if (arg == "--count") count = std::atoi(argv[i + 1]);
     else if (arg == "--timeout") timeoutMs = static_cast<DWORD>(std::atol(argv[i + 1]));
-    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(argv[i + 1])));
+    else if (arg == "--await-hook") AwaitHook([] { return SlotOf(&recvfrom); }, static_cast<DWORD>(std::atol(argv[i + 1])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);

@@ -2,7 +2,8 @@
 //
 //   udpsender PORT [--message TEXT] [--repeat N] [--interval MS] [--await-hook MS]
 //
-// Prints "sendto i=I result=R error=E" per datagram.
+// Prints "sendto i=I result=R error=E hooked=H" per datagram (H: whether the call went through the
+// hook library).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -10,14 +11,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "HookProbe.h"
+
 namespace {
 
-// --await-hook MS: waits until the firewall's watcher has placed the hook library here, at most
-// MS milliseconds, so that a test of the calls' road does not depend on how soon it is found.
-void AwaitHook(DWORD ms) {
-  for (DWORD waited = 0; !GetModuleHandleA("PalisorDLL.dll") && waited < ms; waited += 10) Sleep(10);
-  if (GetModuleHandleA("PalisorDLL.dll")) Sleep(200);  // its hooks are installed right after it loads
-}
+using palisor::tools::AwaitHook;
+using palisor::tools::Hooked;
+using palisor::tools::SlotOf;
 
 }  // namespace
 
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     if (arg == "--message") message = argv[i + 1];
     else if (arg == "--repeat") repeat = std::atoi(argv[i + 1]);
     else if (arg == "--interval") intervalMs = static_cast<DWORD>(std::atol(argv[i + 1]));
-    else if (arg == "--await-hook") AwaitHook(static_cast<DWORD>(std::atol(argv[i + 1])));
+    else if (arg == "--await-hook") AwaitHook([] { return SlotOf(&sendto); }, static_cast<DWORD>(std::atol(argv[i + 1])));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
@@ -47,9 +47,10 @@ int main(int argc, char** argv) {
   to.sin_port = htons(static_cast<u_short>(port));
   for (int i = 0; i < repeat; ++i) {
     if (i > 0 && intervalMs) Sleep(intervalMs);
+    const int hooked = Hooked(&sendto);
     const int result = sendto(s, message.data(), static_cast<int>(message.size()), 0, reinterpret_cast<sockaddr*>(&to),
                               sizeof to);
-    std::printf("sendto i=%d result=%d error=%d\n", i, result, result < 0 ? WSAGetLastError() : 0);
+    std::printf("sendto i=%d result=%d error=%d hooked=%d\n", i, result, result < 0 ? WSAGetLastError() : 0, hooked);
   }
   closesocket(s);
   WSACleanup();
