@@ -3,27 +3,104 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 
 namespace palisor::win32 {
 namespace {
 
 constexpr std::uintptr_t kImageBaseInPeb = 8;  // PEB.ImageBaseAddress of a 32-bit process
 constexpr std::size_t kPatch = 5;              // jmp rel32
-constexpr DWORD kLoopSize = 20;
+constexpr DWORD kLoopSleepMs = 10;
 
-// The waiting loop at `at`: push 10; call [slot]; jmp entry; slot: the address of Sleep.
-void MakeWaitLoop(unsigned char (&code)[kLoopSize], std::uintptr_t at, std::uintptr_t entry, std::uintptr_t sleep) {
-  const auto slot = static_cast<std::uint32_t>(at + 13);
-  const auto back = static_cast<std::uint32_t>(entry - (at + 13));
-  const auto sleepAddress = static_cast<std::uint32_t>(sleep);
-  const unsigned char head[4] = {0x6A, 0x0A, 0xFF, 0x15};
+// The waiting loop's page: its code, then its data.
+enum LoopLayout : std::uint32_t {
+  kRestoreCode = 21,  // where the loop goes once its count has run out
+  kCounter = 96,      // turns of the loop left
+  kSleepSlot = 100,   // the address of Sleep
+  kProtectSlot = 104, // the address of VirtualProtect
+  kOldProtect = 108,  // the entry page's protection while the loop writes it back
+  kOriginal = 112,    // the entry's own first bytes
+  kLoopSize = 120,
+};
+
+// The first bytes of every waiting loop (what a trap of another holder is known by).
+constexpr unsigned char kLoopHead[2] = {0xFF, 0x0D};
+
+// Machine code written into a buffer at a known address in the target process.
+class CodeWriter {
+ public:
+  CodeWriter(unsigned char* code, std::uintptr_t at) : code_(code), at_(at) {}
+  void Bytes(std::initializer_list<unsigned char> bytes) {
+    for (unsigned char b : bytes) code_[size_++] = b;
+  }
+  void Dword(std::uint32_t value) {
+    std::memcpy(code_ + size_, &value, 4);
+    size_ += 4;
+  }
+  void Address(std::uint32_t offset) { Dword(static_cast<std::uint32_t>(at_ + offset)); }
+  void JumpTo(std::uintptr_t target) {
+    Bytes({0xE9});
+    Dword(static_cast<std::uint32_t>(target - (at_ + size_ + 4)));
+  }
+  void PushProtectArguments(std::uintptr_t entry) {  // VirtualProtect(entry, 5, <pushed>, &old)
+    Bytes({0x6A, static_cast<unsigned char>(kPatch), 0x68});
+    Dword(static_cast<std::uint32_t>(entry));
+  }
+  std::uint32_t Size() const { return size_; }
+
+ private:
+  unsigned char* code_;
+  std::uintptr_t at_;
+  std::uint32_t size_ = 0;
+};
+
+// The waiting loop at `at`. Each turn sleeps 10 ms and jumps back to the entry, which jumps here
+// again until the holder writes the entry's bytes back. When `turns` have passed without that (the
+// holder died), the loop writes them back itself and the program starts.
+void MakeWaitLoop(unsigned char (&code)[kLoopSize], std::uintptr_t at, std::uintptr_t entry,
+                  const unsigned char (&original)[kPatch], std::uint32_t turns) {
   std::memset(code, 0xCC, sizeof code);
-  std::memcpy(code, head, sizeof head);
-  std::memcpy(code + 4, &slot, 4);
-  code[8] = 0xE9;
-  std::memcpy(code + 9, &back, 4);
-  std::memcpy(code + 13, &sleepAddress, 4);
+  CodeWriter c(code, at);
+  c.Bytes({kLoopHead[0], kLoopHead[1]});  // dec dword [counter]
+  c.Address(kCounter);
+  c.Bytes({0x74, kRestoreCode - 8});  // jz restore
+  c.Bytes({0x6A, kLoopSleepMs, 0xFF, 0x15});  // push 10; call [Sleep]
+  c.Address(kSleepSlot);
+  c.JumpTo(entry);
+  // restore: VirtualProtect(entry, 5, PAGE_EXECUTE_READWRITE, &old); if it failed, wait on for
+  // good (the counter went below zero), as a trap without a count would.
+  c.Bytes({0x68});  // push &old
+  c.Address(kOldProtect);
+  c.Bytes({0x6A, PAGE_EXECUTE_READWRITE});
+  c.PushProtectArguments(entry);
+  c.Bytes({0xFF, 0x15});  // call [VirtualProtect]
+  c.Address(kProtectSlot);
+  c.Bytes({0x85, 0xC0, 0x74, 0x00});  // test eax, eax; jz loop (patched below)
+  code[c.Size() - 1] = static_cast<unsigned char>(-static_cast<int>(c.Size()));
+  c.Bytes({0xA1});  // mov eax, [original]; mov [entry], eax
+  c.Address(kOriginal);
+  c.Bytes({0xA3});
+  c.Dword(static_cast<std::uint32_t>(entry));
+  c.Bytes({0xA0});  // mov al, [original + 4]; mov [entry + 4], al
+  c.Address(kOriginal + 4);
+  c.Bytes({0xA2});
+  c.Dword(static_cast<std::uint32_t>(entry + 4));
+  c.Bytes({0x68});  // VirtualProtect(entry, 5, old, &old)
+  c.Address(kOldProtect);
+  c.Bytes({0xFF, 0x35});
+  c.Address(kOldProtect);
+  c.PushProtectArguments(entry);
+  c.Bytes({0xFF, 0x15});
+  c.Address(kProtectSlot);
+  c.JumpTo(entry);
+  const auto sleep = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
+  const auto protect =
+      reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "VirtualProtect"));
+  const std::uint32_t data[] = {turns, static_cast<std::uint32_t>(sleep), static_cast<std::uint32_t>(protect)};
+  std::memcpy(code + kCounter, data, sizeof data);
+  std::memcpy(code + kOriginal, original, kPatch);
 }
 
 template <class T>
@@ -79,9 +156,9 @@ bool IsTrapped(HANDLE process, std::uintptr_t entry, const unsigned char (&bytes
   if (bytes[0] != 0xE9) return false;
   std::int32_t relative = 0;
   std::memcpy(&relative, bytes + 1, 4);
-  unsigned char head[4] = {};
-  return ReadRemote(process, entry + kPatch + static_cast<std::uintptr_t>(relative), head) && head[0] == 0x6A &&
-         head[1] == 0x0A && head[2] == 0xFF && head[3] == 0x15;
+  unsigned char head[sizeof kLoopHead] = {};
+  return ReadRemote(process, entry + kPatch + static_cast<std::uintptr_t>(relative), head) &&
+         std::memcmp(head, kLoopHead, sizeof head) == 0;
 }
 
 }  // namespace
@@ -116,12 +193,11 @@ bool EntryTrap::Set() {
   if (set_) return true;
   entry_ = EntryPointOf(process_);
   if (!entry_ || !ReadRemote(process_, entry_, original_) || IsTrapped(process_, entry_, original_)) return false;
-  const auto sleep = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
   void* loop = VirtualAllocEx(process_, nullptr, kLoopSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
-  if (!sleep || !loop) return false;
+  if (!loop) return false;
   const auto at = reinterpret_cast<std::uintptr_t>(loop);
   unsigned char code[kLoopSize];
-  MakeWaitLoop(code, at, entry_, sleep);
+  MakeWaitLoop(code, at, entry_, original_, std::max<DWORD>(selfReleaseMs_ / kLoopSleepMs, 1));
   if (!WriteProcessMemory(process_, loop, code, sizeof code, nullptr)) {
     VirtualFreeEx(process_, loop, 0, MEM_RELEASE);
     return false;

@@ -7,8 +7,9 @@
 // which another process creates a thread or allocates memory in it). A process already past its
 // entry point never executes it again and is not held up. The loop's page stays in the process.
 //
-// If the process holding the trap dies before releasing it, the trapped program never starts;
-// callers keep the trap for at most the injection wait limit.
+// If the holder dies before releasing the trap, the loop lets the program go by itself after at
+// least `selfReleaseMs` of waiting (at most twice that much under load): holders keep the trap
+// for at most the injection wait limit, well within that.
 #pragma once
 
 #include <windows.h>
@@ -31,11 +32,15 @@ class SuspendedThreads {
   int count_ = 0;
 };
 
+// Twice the injection wait limit.
+inline constexpr DWORD kEntryTrapSelfReleaseMs = 15000;
+
 class EntryTrap {
  public:
   // `process` needs PROCESS_QUERY_INFORMATION, PROCESS_VM_OPERATION, PROCESS_VM_READ and
   // PROCESS_VM_WRITE; it stays the caller's.
-  EntryTrap(HANDLE process, DWORD processId) : process_(process), processId_(processId) {}
+  EntryTrap(HANDLE process, DWORD processId, DWORD selfReleaseMs = kEntryTrapSelfReleaseMs)
+      : process_(process), processId_(processId), selfReleaseMs_(selfReleaseMs) {}
   ~EntryTrap() { Release(); }
   EntryTrap(const EntryTrap&) = delete;
   EntryTrap& operator=(const EntryTrap&) = delete;
@@ -47,6 +52,7 @@ class EntryTrap {
  private:
   HANDLE process_;
   DWORD processId_;
+  DWORD selfReleaseMs_;
   std::uintptr_t entry_ = 0;
   unsigned char original_[5] = {};
   unsigned char jump_[5] = {};
