@@ -6,7 +6,6 @@ namespace palisor::win32 {
 
 namespace {
 
-constexpr UINT_PTR kTimer1 = 1;
 constexpr int kClientWidth = 560, kClientHeight = 352;
 
 // The payload text keeps CR, LF and TAB; a multi-line edit breaks lines only at CR LF.
@@ -23,11 +22,7 @@ std::string WithWindowsLineBreaks(std::string_view text) {
 }  // namespace
 
 bool NetworkPromptWindow::Create(HWND mainWindow) {
-  mainWindow_ = mainWindow;
-  if (!CreateWindowOfClass(kClassName, kCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                           WS_EX_DLGMODALFRAME, kClientWidth, kClientHeight, mainWindow)) {
-    return false;
-  }
+  if (!CreatePrompt(mainWindow, kClassName, kCaption, kClientWidth, kClientHeight)) return false;
   CreateControls();
   SetClientSizeCentred(kClientWidth, kClientHeight);
   return true;
@@ -75,11 +70,9 @@ engine::NetworkPromptAnswer NetworkPromptWindow::Ask(const engine::NetworkPrompt
   }
   ShowRequest(request);
   ResetChoices();
-  if (mainWindow_) SetForegroundWindow(mainWindow_);
   promptAnswer_ = request.presetPass;
   saveChoice_ = false;
-  SetTimer(hwnd(), kTimer1, tickMilliseconds_, nullptr);
-  ShowModal();
+  ShowQuestion();
   return CollectAnswer();
 }
 
@@ -128,30 +121,6 @@ engine::NetworkPromptAnswer NetworkPromptWindow::CollectAnswer() const {
   return answer;
 }
 
-void NetworkPromptWindow::FormShow() {
-  SetForegroundWindow(hwnd());
-  GreySystemClose();
-  countdown_.Restart();
-  ShowCountdown();
-  bDrop_.Focus();
-}
-
-void NetworkPromptWindow::FormClose() { KillTimer(hwnd(), kTimer1); }
-
-void NetworkPromptWindow::ShowCountdown() {
-  label1_.SetText(countdown_.Text());
-  InvalidateRect(label1_.hwnd(), nullptr, TRUE);
-}
-
-void NetworkPromptWindow::Timer1Timer() {
-  const bool finished = countdown_.Tick();
-  ShowCountdown();
-  if (finished) {
-    KillTimer(hwnd(), kTimer1);
-    Close();
-  }
-}
-
 void NetworkPromptWindow::bPassClick() {
   promptAnswer_ = true;
   Close();
@@ -175,9 +144,6 @@ void NetworkPromptWindow::cbMaxSpeedClick() {
 
 LRESULT NetworkPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_TIMER:
-      if (wParam == kTimer1) Timer1Timer();
-      return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) break;
       switch (LOWORD(wParam)) {
@@ -188,18 +154,10 @@ LRESULT NetworkPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM l
         default: break;
       }
       break;
-    case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == label1_.hwnd()) {
-        HDC dc = reinterpret_cast<HDC>(wParam);
-        SetTextColor(dc, countdown_.Red() ? RGB(255, 0, 0) : RGB(0, 0, 0));
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-      }
-      break;
     default:
       break;
   }
-  return ModalWindow::HandleMessage(message, wParam, lParam);
+  return PromptWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace palisor::win32

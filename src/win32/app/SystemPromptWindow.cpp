@@ -6,16 +6,11 @@
 namespace palisor::win32 {
 
 namespace {
-constexpr UINT_PTR kTimer1 = 1;
 constexpr int kButtonWidth = 88, kButtonHeight = 28, kMargin = 10;
 }  // namespace
 
 bool SystemPromptWindow::Create(HWND mainWindow) {
-  mainWindow_ = mainWindow;
-  if (!CreateWindowOfClass(kClassName, kCaption, WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
-                           WS_EX_DLGMODALFRAME, kMinClientWidth, kClientHeight, mainWindow)) {
-    return false;
-  }
+  if (!CreatePrompt(mainWindow, kClassName, kCaption, kMinClientWidth, kClientHeight)) return false;
   CreateControls();
   FitWidth();
   return true;
@@ -56,9 +51,7 @@ engine::SystemPromptAnswer SystemPromptWindow::Ask(const engine::SystemPromptReq
   ResetChoices();
   label3_.Show(request.differentSignature);
   verdict_ = request.presetPass;
-  if (mainWindow_) SetForegroundWindow(mainWindow_);
-  SetTimer(hwnd(), kTimer1, tickMilliseconds_, nullptr);
-  ShowModal();
+  ShowQuestion();
   engine::SystemPromptAnswer answer;
   answer.pass = verdict_;
   answer.saveChoice = saveChoice_;
@@ -102,38 +95,16 @@ void SystemPromptWindow::FitWidth() {
 }
 
 void SystemPromptWindow::FormShow() {
-  SetForegroundWindow(hwnd());
-  GreySystemClose();
-  countdown_.Restart();
-  ShowCountdown();
   FitWidth();
-  bDrop_.Focus();
-}
-
-void SystemPromptWindow::FormClose() { KillTimer(hwnd(), kTimer1); }
-
-void SystemPromptWindow::ShowCountdown() {
-  label1_.SetText(countdown_.Text());
-  InvalidateRect(label1_.hwnd(), nullptr, TRUE);
-}
-
-void SystemPromptWindow::Timer1Timer() {
-  const bool finished = countdown_.Tick();
-  ShowCountdown();
-  if (finished) {
-    KillTimer(hwnd(), kTimer1);
-    Close();
-  }
+  PromptWindow::FormShow();
 }
 
 void SystemPromptWindow::bPassClick() {
-  KillTimer(hwnd(), kTimer1);
   verdict_ = true;
   Close();
 }
 
 void SystemPromptWindow::bDropClick() {
-  KillTimer(hwnd(), kTimer1);
   verdict_ = false;
   Close();
 }
@@ -145,9 +116,6 @@ void SystemPromptWindow::cbSaveRuleClick() {
 
 LRESULT SystemPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_TIMER:
-      if (wParam == kTimer1) Timer1Timer();
-      return 0;
     case WM_COMMAND:
       if (HIWORD(wParam) != BN_CLICKED) break;
       switch (LOWORD(wParam)) {
@@ -157,19 +125,13 @@ LRESULT SystemPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         default: break;
       }
       break;
-    case WM_CTLCOLORSTATIC: {
-      HWND control = reinterpret_cast<HWND>(lParam);
-      if (control != label1_.hwnd() && control != label3_.hwnd()) break;
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      const bool red = control == label3_.hwnd() || countdown_.Red();
-      SetTextColor(dc, red ? RGB(255, 0, 0) : RGB(0, 0, 0));
-      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-      return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
-    }
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == label3_.hwnd()) return PaintLabel(reinterpret_cast<HDC>(wParam), true);
+      break;
     default:
       break;
   }
-  return ModalWindow::HandleMessage(message, wParam, lParam);
+  return PromptWindow::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace palisor::win32

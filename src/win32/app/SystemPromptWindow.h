@@ -4,18 +4,16 @@
 #pragma once
 
 #include "core/engine/SystemPrompt.h"
-#include "win32/app/PromptCountdown.h"
+#include "win32/app/PromptWindow.h"
 #include "win32/ui/Controls.h"
 #include "win32/ui/GroupPanel.h"
-#include "win32/ui/ModalWindow.h"
 
 namespace palisor::win32 {
 
-class SystemPromptWindow final : public ModalWindow, public engine::SystemPrompt {
+class SystemPromptWindow final : public PromptWindow, public engine::SystemPrompt {
  public:
   static constexpr const char* kClassName = "TForm3";
   static constexpr const char* kCaption = "SYSTEM GUARD";
-  static constexpr unsigned kTickMilliseconds = 1000;
   // The window is never narrower than its buttons and boxes need, nor wider than the desktop.
   static constexpr int kMinClientWidth = 340;
   static constexpr int kClientHeight = 300;
@@ -26,37 +24,29 @@ class SystemPromptWindow final : public ModalWindow, public engine::SystemPrompt
   };
 
   bool Create(HWND mainWindow);
-  void SetTickInterval(unsigned milliseconds) { tickMilliseconds_ = milliseconds; }
 
   engine::SystemPromptAnswer Ask(const engine::SystemPromptRequest& request) override;
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void FormShow() override;
-  void FormClose() override;
 
  private:
   void CreateControls();
   void ShowRequest(const engine::SystemPromptRequest& request);
   void ResetChoices();
   void FitWidth();
-  void ShowCountdown();
-
-  void Timer1Timer();
   void bPassClick();
   void bDropClick();
   void cbSaveRuleClick();
 
-  HWND mainWindow_ = nullptr;
-  unsigned tickMilliseconds_ = kTickMilliseconds;
-  PromptCountdown countdown_;
   bool verdict_ = true;  // the system verdict while the window is shown
   bool saveChoice_ = false;
 
-  Label label2_, label3_, lAppName_, lPath_, lCmdLine_, label1_;
+  Label label2_, label3_, lAppName_, lPath_, lCmdLine_;
   CheckBox cbSaveRule_, cbApp_, cbMD5_, cbPath_, cbFile_, cbOp_;
   GroupPanel gbChoice_;
-  Button bDrop_, bPass_;
+  Button bPass_;
 };
 
 }  // namespace palisor::win32

@@ -1,0 +1,47 @@
+// What the two prompt windows (TForm2 and TForm3) share: the main window brought to the
+// foreground before each question, the modal showing with its 60-second countdown in Label1
+// (Timer1, one tick a second; the label red while the count before the tick is odd), the greyed
+// Close entry, and DROP focused when the window shows.
+#pragma once
+
+#include <windows.h>
+
+#include "win32/app/PromptCountdown.h"
+#include "win32/ui/Controls.h"
+#include "win32/ui/ModalWindow.h"
+
+namespace palisor::win32 {
+
+class PromptWindow : public ModalWindow {
+ public:
+  static constexpr unsigned kTickMilliseconds = 1000;
+
+  // The countdown's tick; tests shorten it.
+  void SetTickInterval(unsigned milliseconds) { tickMilliseconds_ = milliseconds; }
+
+ protected:
+  // Creates the prompt's window, owned by `mainWindow`, with the given client size.
+  bool CreatePrompt(HWND mainWindow, const char* className, const char* caption, int clientWidth, int clientHeight);
+  // Brings the main window forward, starts Timer1 and shows the prompt until it closes.
+  void ShowQuestion();
+  // FormShow: the prompt comes forward with its Close entry greyed, the countdown at 60, red.
+  void FormShow() override;
+  void FormClose() override;
+  void Timer1Timer();
+  // WM_TIMER of Timer1 and Label1's colour; the rest goes to the modal window.
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Answers WM_CTLCOLORSTATIC for a label drawn in red or black on the dialog face.
+  static LRESULT PaintLabel(HDC dc, bool red);
+
+  Label label1_;  // "Closing in N seconds"
+  Button bDrop_;
+
+ private:
+  void ShowCountdown();
+
+  HWND mainWindow_ = nullptr;
+  unsigned tickMilliseconds_ = kTickMilliseconds;
+  PromptCountdown countdown_;
+};
+
+}  // namespace palisor::win32
