@@ -165,6 +165,34 @@ class PalisorKilledTest(unittest.TestCase):
                 palisor.stop()
 
 
+class PalisorStopTest(unittest.TestCase):
+    def test_after_stop_firewall_calls_pass_unhooked_and_no_library_is_left(self):
+        with ProgramDir("hook-stop") as program:
+            program.write_records("NetRules.txt", [PASS_EVERYTHING])
+            program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
+            palisor = RunningPalisor(program)
+            try:
+                server, reader = start_server(6603, "--quiet", "--timeout", 30000)
+                client = start_tool("tcpclient", 6603, *AWAIT_HOOK, "--repeat", 40, "--interval", 100)
+                output = LineReader(client)
+                output.wait_for("send i=3", timeout=30)
+                self.assertEqual(tool("guicontrol", "click", "Stop Firewall").returncode, 0)
+                client.wait(timeout=60)
+                lines = output.rest()
+                finish(server, reader)
+                sends = lines_with(lines, "send")
+                self.assertEqual([s["result"] for s in sends], [5] * 40)
+                hooked = [s["hooked"] for s in sends]
+                self.assertEqual((hooked[0], hooked[-1]), (1, 0))
+                self.assertEqual(hooked, sorted(hooked, reverse=True))
+                self.assertIn("end loaded=0", lines)
+                self.assertIn("Palisor stopped!", [line.split(" : ", 1)[-1] for line in program.read_lines("SysLog.txt")])
+                later = parse_fields(tool("syscalls", "getattr", "C:\\windows", "--await-hook", 2000).stdout)
+                self.assertEqual(later["hooked"], 0, "a program started after the stop is not guarded")
+            finally:
+                palisor.stop()
+
+
 class PalisorLearningTest(unittest.TestCase):
     def test_a_learning_run_records_the_program_as_allowed(self):
         with ProgramDir("hook-learning") as program:

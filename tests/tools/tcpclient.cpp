@@ -7,7 +7,8 @@
 // Prints "connect ok" or "connect error=E"; per message "send i=I result=R error=E hooked=H"
 // (H: whether the call went through the hook library); for --bulk
 // "bulk sent=N elapsed_ms=T bytes_per_s=R"; for --echo-rounds (the server runs with --echo)
-// "echo rounds=N size=S us_per_round=U".
+// "echo rounds=N size=S us_per_round=U"; after a connection, "end loaded=L" (L: whether the hook
+// library is still loaded in this process).
 #include <winsock2.h>
 #include <windows.h>
 
@@ -137,5 +138,6 @@ int main(int argc, char** argv) {
   shutdown(s, SD_SEND);
   closesocket(s);
   WSACleanup();
+  std::printf("end loaded=%d\n", GetModuleHandleA("PalisorDLL.dll") ? 1 : 0);
   return status;
 }
