@@ -68,13 +68,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   g_firewall = &firewall;
   win32::Window::SetErrorHandler(&ReportToSystemLog);
 
-  win32::Win32ProcessSystem processSystem;
+  win32::Win32ProcessSystem processSystem, processListSystem;
   processes::ProcessMonitor processMonitor(processSystem, firewall.Lists(), firewall.AppSignatures());
   win32::Win32RegistryStore settingsStore(HKEY_LOCAL_MACHINE, settings::kSettingsKeyPath);
   win32::MainWindow::Options options;
   options.settingsStore = &settingsStore;
   options.programDirectory = programDirectory;
   options.processMonitor = &processMonitor;
+  options.processListSystem = &processListSystem;
   options.desktop.showSplash = &win32::ShowMenuSplash;
   win32::MainWindow mainWindow(firewall, std::move(options));
 

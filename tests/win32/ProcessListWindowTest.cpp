@@ -176,5 +176,61 @@ TEST_F(ProcessListWindowTest, Timer4RefreshesAtTheEnteredIntervalAndZeroStopsIt)
   Click(ids::kPStartFwl);
 }
 
+// A process system whose snapshots wait until the test lets them go, for the worker thread.
+class HeldProcesses final : public platform::ProcessSystem {
+ public:
+  static constexpr std::uint32_t kProcessId = 4242;
+  HeldProcesses() : release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+  ~HeldProcesses() override { CloseHandle(release_); }
+  HeldProcesses(const HeldProcesses&) = delete;
+  HeldProcesses& operator=(const HeldProcesses&) = delete;
+
+  void Release() { SetEvent(release_); }
+  bool TakeSnapshot(std::vector<platform::ProcessEntry>& entries) override {
+    WaitForSingleObject(release_, 10000);
+    entries = {{"held.exe", kProcessId}};
+    return true;
+  }
+  std::string ExecutablePath(std::uint32_t) override { return "C:\\held.exe"; }
+  std::uint32_t Terminate(std::uint32_t) override { return ERROR_ACCESS_DENIED; }
+  std::string ErrorMessage(std::uint32_t) override { return {}; }
+
+ private:
+  HANDLE release_;
+};
+
+class ProcessListWorkerTest : public ProcessListWindowTest {
+ protected:
+  bool ShowsWithin(DWORD processId, DWORD milliseconds) {
+    for (const DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; PumpMessages(10)) {
+      if (RowOf(processId) != -1) return true;
+    }
+    return false;
+  }
+
+  HeldProcesses held_;  // outlives the window and its worker
+};
+
+TEST_F(ProcessListWorkerTest, ListsThatComeByThemselvesAreTakenWithoutHoldingUpTheWindow) {
+  processListSystem_ = &held_;
+  settingsKey_.SetString("Autostart", "yes");
+  Start(kOsKindNt);
+  Tick(MainWindow::kTimer2);  // the firewall starts while the worker's snapshot waits
+  ASSERT_TRUE(Main().TimerEnabled(MainWindow::kTimer4));
+  PumpMessages(100);
+  EXPECT_FALSE(Processes().ProcessListShown());
+  EXPECT_EQ(RowOf(HeldProcesses::kProcessId), -1);
+
+  Command(ids::kRefresh1);  // "Show process list" runs at once, on the window's thread
+  ASSERT_NE(RowOf(GetCurrentProcessId()), -1);
+  held_.Release();
+  EXPECT_FALSE(ShowsWithin(HeldProcesses::kProcessId, 500)) << "a list asked for earlier replaced a later one";
+  EXPECT_NE(RowOf(GetCurrentProcessId()), -1);
+
+  Tick(MainWindow::kTimer4);
+  EXPECT_TRUE(ShowsWithin(HeldProcesses::kProcessId, 5000)) << "Timer4's list did not arrive";
+  Click(ids::kPStartFwl);
+}
+
 }  // namespace
 }  // namespace palisor::win32::testing

@@ -129,6 +129,7 @@ void ShellFixture::Start(const std::string& osKind) {
   options.programDirectory = program_.Path();
   options.osKind = osKind;
   options.processMonitor = processMonitor_.get();
+  options.processListSystem = processListSystem_;
   options.desktop.confirm = [this](HWND, const char* question) {
     desktop_.questions.push_back(question);
     return desktop_.answerYes;

@@ -117,6 +117,9 @@ class ShellFixture : public ::testing::Test {
   DesktopRecord desktop_;
   FakeInjectionEngine injection_;
   palisor::testing::FakePacketFilterLibrary packetFilter_;
+  // Set before Start: the lists of Timer4 and the firewall's start are taken from it on the
+  // window's worker thread.
+  platform::ProcessSystem* processListSystem_ = nullptr;
 
  private:
   std::unique_ptr<Win32ProcessMemory> memory_;

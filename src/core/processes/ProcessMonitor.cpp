@@ -6,20 +6,26 @@
 
 namespace palisor::processes {
 
-void ProcessMonitor::RefreshProcessList() {
-  shown_ = true;
-  // Like a grid, the list always has a current row: the first one until the user picks another.
-  const int remembered = grid.HasSelection() ? grid.Selected() : 0;
+std::vector<stores::Row> ProcessMonitor::TakeProcessList(platform::ProcessSystem& system) {
   std::vector<platform::ProcessEntry> entries;
   std::vector<stores::Row> rows;
-  if (system_.TakeSnapshot(entries) && !entries.empty()) {
+  if (system.TakeSnapshot(entries) && !entries.empty()) {
     rows.reserve(entries.size());
     for (const platform::ProcessEntry& entry : entries) {
-      rows.push_back({entry.exeFile, {std::to_string(entry.processId), system_.ExecutablePath(entry.processId)}});
+      rows.push_back({entry.exeFile, {std::to_string(entry.processId), system.ExecutablePath(entry.processId)}});
     }
   } else {
     rows.emplace_back();
   }
+  return rows;
+}
+
+void ProcessMonitor::ShowProcessList(std::vector<stores::Row> rows, Ticket ticket) {
+  if (ticket <= shownTicket_) return;
+  shownTicket_ = ticket;
+  shown_ = true;
+  // Like a grid, the list always has a current row: the first one until the user picks another.
+  const int remembered = grid.HasSelection() ? grid.Selected() : 0;
   // One change: the list view takes the new rows and the selection in one update.
   grid.Assign(std::move(rows), remembered);
 }

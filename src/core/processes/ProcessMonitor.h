@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/platform/ProcessSystem.h"
 #include "core/stores/ListModel.h"
@@ -28,7 +29,17 @@ class ProcessMonitor {
   // Refills the grid from a new snapshot: one row per process; a failed snapshot leaves one
   // empty row. The selected index is selected again when it is still inside the list. The grid
   // changes once, rows and selection together.
-  void RefreshProcessList();
+  void RefreshProcessList() { ShowProcessList(TakeProcessList(system_), NextTicket()); }
+
+  // The same refresh in two halves, so that a window can take the list on another thread: the
+  // ticket is drawn when the refresh is asked for, TakeProcessList is the slow half (the snapshot
+  // and every path; it uses `system` only, so it may run on any thread with a process system of
+  // its own), ShowProcessList the quick one. A list is not shown once a list of a later ticket
+  // has been: a refresh that finishes late never brings back an older picture.
+  using Ticket = std::uint64_t;
+  Ticket NextTicket() { return ++lastTicket_; }
+  static std::vector<stores::Row> TakeProcessList(platform::ProcessSystem& system);
+  void ShowProcessList(std::vector<stores::Row> rows, Ticket ticket);
 
   // Terminates the selected process and refreshes. Returns the system's message for a failure,
   // which the window shows in a message box. Does nothing before the first refresh.
@@ -54,6 +65,8 @@ class ProcessMonitor {
   stores::RuleLists& lists_;
   support::AppSignatureSource& signatures_;
   bool shown_ = false;  // ProcessListShown
+  Ticket lastTicket_ = 0;
+  Ticket shownTicket_ = 0;
   std::uint32_t interval_ = kDefaultInterval;
 };
 

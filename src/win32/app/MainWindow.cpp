@@ -53,6 +53,7 @@ MainWindow::MainWindow(app::Firewall& firewall, Options options)
 }
 
 MainWindow::~MainWindow() {
+  processListWorker_.reset();
   tray_.reset();
   if (hwnd()) DestroyWindow(hwnd());
   if (bannerBitmap_) DeleteObject(bannerBitmap_);
@@ -67,6 +68,9 @@ bool MainWindow::Create() {
   }
   CreateControls();
   CreateMenus();
+  if (options_.processMonitor && options_.processListSystem) {
+    processListWorker_ = std::make_unique<ProcessListWorker>(*options_.processListSystem, hwnd(), kProcessListReady);
+  }
   tray_ = std::make_unique<TrayIcon>(hwnd(), networkPanel_.FwlOnIcon(), networkPanel_.FwlOffIcon());
   Layout();
   ShowPage(kNetworkGuardTab);
@@ -226,6 +230,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case TrayIcon::kCallbackMessage:
       OnTrayNotification(lParam);
+      return 0;
+    case kProcessListReady:
+      ShowReadyProcessList();
       return 0;
     case WM_SYSCOMMAND:
       if (WMSysCommand(wParam)) return 0;

@@ -23,6 +23,7 @@
 #include "win32/app/AdvancedNetworkGuardPage.h"
 #include "win32/app/NetworkGuardPage.h"
 #include "win32/app/PageHost.h"
+#include "win32/app/ProcessListWorker.h"
 #include "win32/app/SystemGuardPage.h"
 #include "win32/app/TrayIcon.h"
 #include "win32/ui/Controls.h"
@@ -44,6 +45,8 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   static constexpr int kBannerWidth = 390, kBannerHeight = 80;
 
   enum TimerId : UINT_PTR { kTimer1 = 1, kTimer2 = 2, kTimer4 = 4 };
+  // A process list taken on the worker thread is ready.
+  static constexpr UINT kProcessListReady = WM_APP + 1;
   static constexpr UINT kTimer1Interval = 400;    // tray icon blinking
   static constexpr UINT kTimer2Interval = 10;     // the deferred start, once
   static constexpr UINT kTimer4Interval = 10000;  // process list refresh while started
@@ -76,6 +79,9 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
     std::string programDirectory;                     // with its trailing separator
     std::optional<std::string> osKind;                // OSKind; none: from GetVersionExA
     processes::ProcessMonitor* processMonitor = nullptr;  // the running processes; none: no list
+    // A process system of its own for taking the lists of Timer4 and the firewall's start on a
+    // worker thread; none: they are taken on the window's thread.
+    platform::ProcessSystem* processListSystem = nullptr;
     Desktop desktop;                                  // empty members take the real ones
   };
 
@@ -142,6 +148,7 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   void Image2Click();
   void btnStartFwlClick();
   void Timer4Timer();
+  void ShowReadyProcessList();
 
   // MainWindowLifecycle.cpp
   void FormCreate();
@@ -178,6 +185,7 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   AboutPage aboutPage_;
   PopupMenu popupMenu1_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<ProcessListWorker> processListWorker_;
 };
 
 }  // namespace palisor::win32

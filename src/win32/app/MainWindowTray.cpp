@@ -3,6 +3,8 @@
 #include "win32/app/ControlIds.h"
 #include "win32/app/MainWindow.h"
 
+#include <utility>
+
 namespace palisor::win32 {
 
 // Every 400 ms: while stopped the icon alternates between the two pictures; once started the
@@ -61,8 +63,22 @@ void MainWindow::EnableBlinkTimer(bool enabled) { SetTimerEnabled(kTimer1, enabl
 
 void MainWindow::EnableProcessListTimer(bool enabled) { SetTimerEnabled(kTimer4, enabled); }
 
+// The refreshes of Timer4 and of the firewall's start; those the user asks for run at once.
 void MainWindow::RefreshProcessList() {
-  if (options_.processMonitor) options_.processMonitor->RefreshProcessList();
+  processes::ProcessMonitor* monitor = options_.processMonitor;
+  if (!monitor) return;
+  if (processListWorker_) {
+    processListWorker_->Request(monitor->NextTicket());
+  } else {
+    monitor->RefreshProcessList();
+  }
+}
+
+void MainWindow::ShowReadyProcessList() {
+  if (!processListWorker_) return;
+  if (std::optional<ProcessListWorker::List> list = processListWorker_->TakeReady()) {
+    options_.processMonitor->ShowProcessList(std::move(list->rows), list->ticket);
+  }
 }
 
 }  // namespace palisor::win32

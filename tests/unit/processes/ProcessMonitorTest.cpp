@@ -187,3 +187,27 @@ TEST(ProcessMonitor, UpdateSpeedTakesIntegersOnly) {
     EXPECT_EQ(f.monitor->Processlistupdatespeed1Click(c.text), c.expected) << c.text;
   }
 }
+
+// A window that takes lists on another thread shows them in the order they were asked for: a
+// list that arrives after a later one was shown is dropped, whichever refresh path took it.
+TEST(ProcessMonitor, AListAskedForBeforeTheOneShownIsDropped) {
+  Fixture f;
+  const auto early = f.monitor->NextTicket();
+  auto earlyRows = processes::ProcessMonitor::TakeProcessList(f.system);
+  EXPECT_FALSE(f.monitor->ProcessListShown()) << "taking a list shows nothing";
+  EXPECT_EQ(f.monitor->grid.Count(), 0u);
+
+  f.system.entries.pop_back();  // App.exe ends; the next refresh runs at once
+  f.monitor->RefreshProcessList();
+  ASSERT_EQ(f.Column(processes::ProcessMonitor::kId), (std::vector<std::string>{"4", "100"}));
+
+  f.monitor->ShowProcessList(std::move(earlyRows), early);
+  EXPECT_EQ(f.Column(processes::ProcessMonitor::kId), (std::vector<std::string>{"4", "100"}))
+      << "the older picture came back";
+
+  const auto late = f.monitor->NextTicket();
+  f.monitor->ShowProcessList(processes::ProcessMonitor::TakeProcessList(f.system), late);
+  f.monitor->ShowProcessList({{"Old.exe", {"7", ""}}}, late);
+  EXPECT_EQ(f.Column(processes::ProcessMonitor::kName), (std::vector<std::string>{"System", "explorer.exe"}))
+      << "one ticket is shown once";
+}
