@@ -10,14 +10,17 @@ Starts PROCESSES (default 300) waiting copies of the sleeper tool, then:
   time the window is busy with one refresh), the first one (no path known) and ROUNDS later ones,
   beside the round trip of an empty message; then the longest wait of messages sent to the main
   window one after the other while the refresh command runs back to back, which is what an event
-  record arriving during a refresh waits at most.
+  record arriving during a refresh the user asked for waits at most;
+- Palisor.exe with the firewall started and Timer4 set to 100 ms: the waits of messages while
+  the list refreshes by itself (taken on the window's worker thread).
 The same Palisor.exe figures are printed first without the extra processes. The copies are
 ended afterwards (they also end by themselves after ten minutes)."""
 import subprocess
 import sys
 import tempfile
+import time
 
-from harness import TOOLS, Palisor, ProgramDir, session, start_tool, tool
+from harness import DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, session, start_tool, tool
 
 SLEEPER = "sleeper.exe"
 
@@ -53,6 +56,21 @@ def palisor_figures(rounds):
     print("  waits of messages during back-to-back refreshes: " + stall)
 
 
+def timer_refresh_figures(program):
+    # The tools started meanwhile carry the hook library: nothing of theirs may wait for a prompt.
+    program.write_records("AllowedApps.txt", [["*.*", "*.*", "NOT SIGNED", "ANY"]])
+    settings = dict(DEFAULT_SETTINGS, Autostart="yes")
+    with Palisor(program, settings=settings):
+        started = time.time() + 120
+        while time.time() < started and not any("Palisor started!" in line for line in program.read_lines("SysLog.txt")):
+            time.sleep(0.5)
+        answer = start_tool("guicontrol", "answer-input", 20000, "100")
+        tool("guicontrol", "command", "SystemGuard", "Processlistupdatespeed1")
+        answer.communicate(timeout=60)
+        stall = tool("guicontrol", "stall", 3000).stdout.strip()
+        print("  waits of messages while Timer4 refreshes every 100 ms: " + stall)
+
+
 def main():
     processes = int(sys.argv[1]) if len(sys.argv) > 1 else 300
     rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 10
@@ -68,6 +86,8 @@ def main():
             with Palisor(program):
                 print("== Palisor.exe, with the sleepers")
                 palisor_figures(rounds)
+            print("== Palisor.exe, firewall started, with the sleepers")
+            timer_refresh_figures(program)
         finally:
             end_sleepers()
             print("sleepers left: %d" % count_sleepers())
