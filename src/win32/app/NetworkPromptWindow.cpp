@@ -70,8 +70,7 @@ engine::NetworkPromptAnswer NetworkPromptWindow::Ask(const engine::NetworkPrompt
   }
   ShowRequest(request);
   ResetChoices();
-  promptAnswer_ = request.presetPass;
-  saveChoice_ = false;
+  pass_ = request.presetPass;
   ShowQuestion();
   return CollectAnswer();
 }
@@ -96,8 +95,7 @@ void NetworkPromptWindow::ResetChoices() {
   label2_.Show(false);
   edMaxSpeed_.SetText("0");
   edMaxSpeed_.Show(false);
-  cbSaveRule_.SetChecked(false);
-  gbChoice_.Show(false);
+  ResetSaveChoice();
   cbApp_.SetChecked(true);
   for (CheckBox* box : {&cbPath_, &cbFunc_, &cbSrcIP_, &cbSrcPort_, &cbDestIP_, &cbDestPort_, &cbProto_}) {
     box->SetChecked(false);
@@ -106,7 +104,7 @@ void NetworkPromptWindow::ResetChoices() {
 
 engine::NetworkPromptAnswer NetworkPromptWindow::CollectAnswer() const {
   engine::NetworkPromptAnswer answer;
-  answer.pass = promptAnswer_;
+  answer.pass = pass_;
   answer.saveChoice = saveChoice_;
   answer.boxes.application = cbApp_.Checked();
   answer.boxes.path = cbPath_.Checked();
@@ -121,21 +119,6 @@ engine::NetworkPromptAnswer NetworkPromptWindow::CollectAnswer() const {
   return answer;
 }
 
-void NetworkPromptWindow::bPassClick() {
-  promptAnswer_ = true;
-  Close();
-}
-
-void NetworkPromptWindow::bDropClick() {
-  promptAnswer_ = false;
-  Close();
-}
-
-void NetworkPromptWindow::cbSaveRuleClick() {
-  saveChoice_ = cbSaveRule_.Checked();
-  gbChoice_.Show(saveChoice_);
-}
-
 void NetworkPromptWindow::cbMaxSpeedClick() {
   const bool limit = cbMaxSpeed_.Checked();
   edMaxSpeed_.Show(limit);
@@ -143,19 +126,9 @@ void NetworkPromptWindow::cbMaxSpeedClick() {
 }
 
 LRESULT NetworkPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-      if (HIWORD(wParam) != BN_CLICKED) break;
-      switch (LOWORD(wParam)) {
-        case kBPass: bPassClick(); return 0;
-        case kBDrop: bDropClick(); return 0;
-        case kCbSaveRule: cbSaveRuleClick(); return 0;
-        case kCbMaxSpeed: cbMaxSpeedClick(); return 0;
-        default: break;
-      }
-      break;
-    default:
-      break;
+  if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kCbMaxSpeed) {
+    cbMaxSpeedClick();
+    return 0;
   }
   return PromptWindow::HandleMessage(message, wParam, lParam);
 }

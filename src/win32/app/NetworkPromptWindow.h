@@ -6,7 +6,6 @@
 #include "core/engine/NetworkPrompt.h"
 #include "win32/app/PromptWindow.h"
 #include "win32/ui/Controls.h"
-#include "win32/ui/GroupPanel.h"
 
 namespace palisor::win32 {
 
@@ -35,20 +34,13 @@ class NetworkPromptWindow final : public PromptWindow, public engine::NetworkPro
   void ShowRequest(const engine::NetworkPromptRequest& request);
   void ResetChoices();
   engine::NetworkPromptAnswer CollectAnswer() const;
-  void bPassClick();
-  void bDropClick();
-  void cbSaveRuleClick();
   void cbMaxSpeedClick();
 
-  bool promptAnswer_ = false;  // true = PASS
-  bool saveChoice_ = false;
 
   Label label3_, lAppName_, lPath_, lOperation_, lProto_, lSrcIP_, lSrcPort_, lDstIP_, lDstPort_, lPacketLen_;
   Label lPacketHeader_, label2_;
   Edit mPacketHeader_, edMaxSpeed_;
-  Button bPass_;
-  CheckBox cbSaveRule_, cbApp_, cbPath_, cbFunc_, cbProto_, cbSrcIP_, cbSrcPort_, cbDestIP_, cbDestPort_, cbMaxSpeed_;
-  GroupPanel gbChoice_;
+  CheckBox cbApp_, cbPath_, cbFunc_, cbProto_, cbSrcIP_, cbSrcPort_, cbDestIP_, cbDestPort_, cbMaxSpeed_;
 };
 
 }  // namespace palisor::win32

@@ -42,6 +42,39 @@ void PromptWindow::Timer1Timer() {
   }
 }
 
+void PromptWindow::bPassClick() {
+  pass_ = true;
+  Close();
+}
+
+void PromptWindow::bDropClick() {
+  pass_ = false;
+  Close();
+}
+
+void PromptWindow::cbSaveRuleClick() {
+  saveChoice_ = cbSaveRule_.Checked();
+  gbChoice_.Show(saveChoice_);
+}
+
+void PromptWindow::ResetSaveChoice() {
+  cbSaveRule_.SetChecked(false);
+  cbSaveRuleClick();
+}
+
+bool PromptWindow::OnAnswerClick(HWND control) {
+  if (control == bPass_.hwnd()) {
+    bPassClick();
+  } else if (control == bDrop_.hwnd()) {
+    bDropClick();
+  } else if (control == cbSaveRule_.hwnd()) {
+    cbSaveRuleClick();
+  } else {
+    return false;
+  }
+  return true;
+}
+
 LRESULT PromptWindow::PaintLabel(HDC dc, bool red) {
   SetTextColor(dc, red ? RGB(255, 0, 0) : RGB(0, 0, 0));
   SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
@@ -53,6 +86,8 @@ LRESULT PromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     Timer1Timer();
     return 0;
   }
+  const bool clicked = message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && lParam != 0;
+  if (clicked && OnAnswerClick(reinterpret_cast<HWND>(lParam))) return 0;
   if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == label1_.hwnd()) {
     return PaintLabel(reinterpret_cast<HDC>(wParam), countdown_.Red());
   }

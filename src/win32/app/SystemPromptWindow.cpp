@@ -50,10 +50,10 @@ engine::SystemPromptAnswer SystemPromptWindow::Ask(const engine::SystemPromptReq
   ShowRequest(request);
   ResetChoices();
   label3_.Show(request.differentSignature);
-  verdict_ = request.presetPass;
+  pass_ = request.presetPass;
   ShowQuestion();
   engine::SystemPromptAnswer answer;
-  answer.pass = verdict_;
+  answer.pass = pass_;
   answer.saveChoice = saveChoice_;
   answer.boxes.application = cbApp_.Checked();
   answer.boxes.signature = cbMD5_.Checked();
@@ -71,8 +71,7 @@ void SystemPromptWindow::ShowRequest(const engine::SystemPromptRequest& request)
 
 // Every question starts from the same boxes: nothing of the previous answer carries over.
 void SystemPromptWindow::ResetChoices() {
-  cbSaveRule_.SetChecked(false);
-  cbSaveRuleClick();
+  ResetSaveChoice();
   cbApp_.SetChecked(true);
   cbFile_.SetChecked(false);
   cbPath_.SetChecked(false);
@@ -99,37 +98,9 @@ void SystemPromptWindow::FormShow() {
   PromptWindow::FormShow();
 }
 
-void SystemPromptWindow::bPassClick() {
-  verdict_ = true;
-  Close();
-}
-
-void SystemPromptWindow::bDropClick() {
-  verdict_ = false;
-  Close();
-}
-
-void SystemPromptWindow::cbSaveRuleClick() {
-  saveChoice_ = cbSaveRule_.Checked();
-  gbChoice_.Show(saveChoice_);
-}
-
 LRESULT SystemPromptWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_COMMAND:
-      if (HIWORD(wParam) != BN_CLICKED) break;
-      switch (LOWORD(wParam)) {
-        case kBPass: bPassClick(); return 0;
-        case kBDrop: bDropClick(); return 0;
-        case kCbSaveRule: cbSaveRuleClick(); return 0;
-        default: break;
-      }
-      break;
-    case WM_CTLCOLORSTATIC:
-      if (reinterpret_cast<HWND>(lParam) == label3_.hwnd()) return PaintLabel(reinterpret_cast<HDC>(wParam), true);
-      break;
-    default:
-      break;
+  if (message == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lParam) == label3_.hwnd()) {
+    return PaintLabel(reinterpret_cast<HDC>(wParam), true);  // the different-signature warning
   }
   return PromptWindow::HandleMessage(message, wParam, lParam);
 }

@@ -6,7 +6,6 @@
 #include "core/engine/SystemPrompt.h"
 #include "win32/app/PromptWindow.h"
 #include "win32/ui/Controls.h"
-#include "win32/ui/GroupPanel.h"
 
 namespace palisor::win32 {
 
@@ -36,17 +35,10 @@ class SystemPromptWindow final : public PromptWindow, public engine::SystemPromp
   void ShowRequest(const engine::SystemPromptRequest& request);
   void ResetChoices();
   void FitWidth();
-  void bPassClick();
-  void bDropClick();
-  void cbSaveRuleClick();
 
-  bool verdict_ = true;  // the system verdict while the window is shown
-  bool saveChoice_ = false;
 
   Label label2_, label3_, lAppName_, lPath_, lCmdLine_;
-  CheckBox cbSaveRule_, cbApp_, cbMD5_, cbPath_, cbFile_, cbOp_;
-  GroupPanel gbChoice_;
-  Button bPass_;
+  CheckBox cbApp_, cbMD5_, cbPath_, cbFile_, cbOp_;
 };
 
 }  // namespace palisor::win32
