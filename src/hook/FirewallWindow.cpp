@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 
 #include "hook/HookLifecycle.h"
 #include "hook/HookRuntime.h"
@@ -62,7 +63,9 @@ std::uint32_t AddressOf(const void* pointer) {
 }
 
 hooking::CellAddresses AddressesOf(hooking::Cells& cells) {
-  return {AddressOf(&cells.verdict), AddressOf(&cells.answer), AddressOf(&cells.speedKbps)};
+  const auto* base = reinterpret_cast<const char*>(&cells);
+  return {AddressOf(base + offsetof(hooking::Cells, verdict)), AddressOf(base + offsetof(hooking::Cells, answer)),
+          AddressOf(base + offsetof(hooking::Cells, speedKbps))};
 }
 
 hooking::CallVerdict Ask(hooking::EventKind kind, hooking::Cells& cells, WindowLink& link) {

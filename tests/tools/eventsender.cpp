@@ -155,7 +155,7 @@ int RunBench(int rounds) {
   std::printf("rounds=%d\n", rounds);
   std::printf("bare SendMessage round trip: %.1f us\n", bare);
   std::printf("WM_COPYDATA ignored (WParam 0): %.1f us\n", ignored);
-  std::printf("network event decided (3 cell writes): %.1f us\n", event);
+  std::printf("network event decided (payload read, cells written): %.1f us\n", event);
   std::printf("ratio event/bare: %.2f, event/ignored-copy: %.2f, verdict=%d answer=%d\n", event / bare,
               event / ignored, cells.verdict, cells.answer);
   return ok ? 0 : 3;

@@ -11,6 +11,46 @@ using events::kAnswerDecided;
 using events::kVerdictDrop;
 using events::kVerdictPass;
 
+namespace {
+
+// The writes of one answer to the cells of one process, in the order they are given. A write
+// that continues where the one before it ended is joined to it (the hook library lays its cells
+// out so): each write to another process is a round trip through the system.
+class CellWrites {
+ public:
+  CellWrites(platform::ProcessMemory& memory, std::uint32_t processId) : memory_(memory), processId_(processId) {}
+  CellWrites& Byte(std::uint32_t cell, std::uint8_t value) { return Add(cell, &value, 1); }
+  CellWrites& Int32(std::uint32_t cell, std::int32_t value) {
+    unsigned char bytes[4];
+    std::memcpy(bytes, &value, 4);
+    return Add(cell, bytes, 4);
+  }
+  void Done() {
+    if (size_ > 0) memory_.Write(processId_, start_, pending_, size_);
+    size_ = 0;
+  }
+
+ private:
+  CellWrites& Add(std::uint32_t cell, const unsigned char* bytes, std::size_t count) {
+    const bool continues = size_ > 0 && std::uint64_t{start_} + size_ == cell && size_ + count <= sizeof pending_;
+    if (!continues) {
+      Done();
+      start_ = cell;
+    }
+    std::memcpy(pending_ + size_, bytes, count);
+    size_ += count;
+    return *this;
+  }
+
+  platform::ProcessMemory& memory_;
+  const std::uint32_t processId_;
+  std::uint32_t start_ = 0;
+  unsigned char pending_[8];
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
 EventDispatcher::EventDispatcher(platform::ProcessMemory& memory, std::uint32_t ownProcessId,
                                  const settings::Settings& settings, EngineState& state, NetworkEventHandler& network,
                                  SystemEventHandler& system, ErrorSink& errors)
@@ -38,8 +78,7 @@ std::intptr_t EventDispatcher::OnCopyData(std::uintptr_t wParam, const void* dat
 void EventDispatcher::AnswerBusyNetwork(const void* data) {
   std::memcpy(&scratchNetworkRecord_, data, sizeof scratchNetworkRecord_);
   const auto& r = scratchNetworkRecord_;
-  WriteByte(r.processId, r.answerCell, kAnswerBusy);
-  WriteInt32(r.processId, r.speedCell, 0);
+  CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerBusy).Int32(r.speedCell, 0).Done();
 }
 
 void EventDispatcher::AnswerBusySystem(const void* data) {
@@ -47,10 +86,9 @@ void EventDispatcher::AnswerBusySystem(const void* data) {
   const auto& r = scratchSystemRecord_;
   if (r.processId == ownProcessId_) {
     // The firewall's own calls are never kept waiting on itself.
-    WriteByte(r.processId, r.answerCell, kAnswerDecided);
-    WriteByte(r.processId, r.verdictCell, kVerdictPass);
+    CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerDecided).Byte(r.verdictCell, kVerdictPass).Done();
   } else {
-    WriteByte(r.processId, r.answerCell, kAnswerBusy);
+    CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerBusy).Done();
   }
 }
 
@@ -70,8 +108,10 @@ void EventDispatcher::HandleSystemEvent(const void* data) {
     errors_.ReportError("Unknown error while deciding a system event");
   }
   state_.systemVerdict = pass;
-  WriteByte(systemRecord_.processId, systemRecord_.verdictCell, pass ? kVerdictPass : kVerdictDrop);
-  WriteByte(systemRecord_.processId, systemRecord_.answerCell, kAnswerDecided);
+  CellWrites(memory_, systemRecord_.processId)
+      .Byte(systemRecord_.verdictCell, pass ? kVerdictPass : kVerdictDrop)
+      .Byte(systemRecord_.answerCell, kAnswerDecided)
+      .Done();
   state_.systemBusy = false;
 }
 
@@ -95,9 +135,11 @@ void EventDispatcher::HandleNetworkEvent(const void* data) {
     errors_.ReportError("Unknown error while deciding a network event");
   }
   const auto& r = networkRecord_;
-  WriteByte(r.processId, r.verdictCell, verdict.pass ? kVerdictPass : kVerdictDrop);
-  WriteByte(r.processId, r.answerCell, kAnswerDecided);
-  WriteInt32(r.processId, r.speedCell, verdict.speedLimit);
+  CellWrites(memory_, r.processId)
+      .Byte(r.verdictCell, verdict.pass ? kVerdictPass : kVerdictDrop)
+      .Byte(r.answerCell, kAnswerDecided)
+      .Int32(r.speedCell, verdict.speedLimit)
+      .Done();
   state_.networkBusy = false;
 }
 
@@ -108,16 +150,6 @@ void EventDispatcher::ReadPayload() {
   const std::size_t got = memory_.Read(networkRecord_.processId, networkRecord_.payloadAddress, payload.data(), wanted);
   payload.resize(std::min(got, wanted));
   events::MakePayloadText(payload);
-}
-
-void EventDispatcher::WriteByte(std::uint32_t processId, std::uint32_t cell, std::uint8_t value) {
-  memory_.Write(processId, cell, &value, 1);
-}
-
-void EventDispatcher::WriteInt32(std::uint32_t processId, std::uint32_t cell, std::int32_t value) {
-  unsigned char bytes[4];
-  std::memcpy(bytes, &value, 4);
-  memory_.Write(processId, cell, bytes, 4);
 }
 
 }  // namespace palisor::engine

@@ -40,8 +40,6 @@ class EventDispatcher {
   void HandleSystemEvent(const void* data);
   void HandleNetworkEvent(const void* data);
   void ReadPayload();
-  void WriteByte(std::uint32_t processId, std::uint32_t cell, std::uint8_t value);
-  void WriteInt32(std::uint32_t processId, std::uint32_t cell, std::int32_t value);
 
   platform::ProcessMemory& memory_;
   const std::uint32_t ownProcessId_;

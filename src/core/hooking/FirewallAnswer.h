@@ -12,11 +12,16 @@
 
 namespace palisor::hooking {
 
+// The three cells lie next to each other, in the order the firewall writes them, so that it can
+// write an answer to this process with one write.
+#pragma pack(push, 1)
 struct Cells {
   std::uint8_t verdict;
   std::uint8_t answer;
   std::int32_t speedKbps;
 };
+#pragma pack(pop)
+static_assert(sizeof(Cells) == 6, "verdict, answer and speed cells without a gap");
 
 inline constexpr Cells kPresetCells{events::kVerdictPass, events::kAnswerDecided, 0};
 

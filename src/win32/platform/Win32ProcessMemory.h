@@ -1,15 +1,44 @@
 #pragma once
 
+#include <windows.h>
+
+#include <cstdint>
+
 #include "core/platform/ProcessMemory.h"
 
 namespace palisor::win32 {
 
-// Reads and writes the memory of another process; every operation opens the process, acts and
-// closes the handle again.
+// Reads and writes the memory of another process (the cells and payloads of event records).
+//
+// The handles of the processes met last are kept open: opening and closing a process for each
+// of an event's reads and writes cost as much as the reads and writes themselves. A kept handle
+// also keeps its process's id from being given to a new process, so a kept id always names the
+// process it was opened for (or one that has ended and sends no more events). For the thread
+// that answers the events only.
 class Win32ProcessMemory final : public platform::ProcessMemory {
  public:
+  Win32ProcessMemory() = default;
+  ~Win32ProcessMemory() override;
+  Win32ProcessMemory(const Win32ProcessMemory&) = delete;
+  Win32ProcessMemory& operator=(const Win32ProcessMemory&) = delete;
+
   std::size_t Read(std::uint32_t processId, std::uint32_t address, void* buffer, std::size_t length) override;
   void Write(std::uint32_t processId, std::uint32_t address, const void* data, std::size_t size) override;
+
+ private:
+  static constexpr int kKeptHandles = 8;
+  struct KeptHandle {
+    std::uint32_t processId = 0;
+    HANDLE handle = nullptr;
+    std::uint64_t lastUse = 0;
+  };
+
+  // A kept handle with read and write access, opened if need be; null when the process cannot be
+  // opened so (the caller then opens it with the one right it needs).
+  HANDLE KeptHandleOf(std::uint32_t processId);
+
+  KeptHandle kept_[kKeptHandles];
+  std::uint64_t uses_ = 0;
 };
 
 }  // namespace palisor::win32

@@ -47,7 +47,11 @@ void ListView::OnListChanged(const stores::ListModel& list) {
   // The control's notifications during the update must not write its stale selection back.
   const bool wasApplying = applyingModelSelection_;
   applyingModelSelection_ = true;
-  SendMessageA(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(list.Count()), LVSICF_NOSCROLL);
+  // Rows changed in place (a folded traffic log entry, at every event) only need repainting,
+  // which the control does once when it next paints; a new row count costs the control much more.
+  if (static_cast<std::size_t>(ItemCount()) != list.Count()) {
+    SendMessageA(hwnd_, LVM_SETITEMCOUNT, static_cast<WPARAM>(list.Count()), LVSICF_NOSCROLL);
+  }
   InvalidateRect(hwnd_, nullptr, FALSE);
   applyingModelSelection_ = wasApplying;
   ShowModelSelection();

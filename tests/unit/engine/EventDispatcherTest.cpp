@@ -18,8 +18,12 @@ namespace {
 
 constexpr std::uint32_t kOwnPid = 500, kOtherPid = 77;
 constexpr std::uint32_t kPayloadAddress = 0x1000, kVerdictCell = 0x2000, kAnswerCell = 0x2001, kSpeedCell = 0x2004;
+// The hook library's layout: the three cells without a gap.
+constexpr std::uint32_t kJoinedCells = 0x3000;
 
-// One write into a calling process, as "<pid>:<cell>=<value>"; cells named verdict, answer, speed.
+// What was written into calling processes, one entry per cell as "<pid>:<cell>=<value>" (cells
+// named verdict, answer, speed; a write that covers several cells gives one entry for each, in
+// address order), and how many writes it took.
 class RecordingMemory final : public platform::ProcessMemory {
  public:
   std::size_t Read(std::uint32_t, std::uint32_t address, void* buffer, std::size_t length) override {
@@ -29,13 +33,23 @@ class RecordingMemory final : public platform::ProcessMemory {
     return n;
   }
   void Write(std::uint32_t pid, std::uint32_t address, const void* data, std::size_t size) override {
-    std::int32_t value = 0;
-    std::memcpy(&value, data, size);
-    const char* cell = address == kVerdictCell ? "verdict" : address == kAnswerCell ? "answer" : "speed";
-    writes.push_back(std::to_string(pid) + ":" + cell + "=" + std::to_string(value));
+    ++calls;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t at = 0; at < size;) {
+      const std::uint32_t cell = address + static_cast<std::uint32_t>(at);
+      const bool verdict = cell == kVerdictCell || cell == kJoinedCells;
+      const bool answer = cell == kAnswerCell || cell == kJoinedCells + 1;
+      const std::size_t width = verdict || answer ? 1 : std::min<std::size_t>(4, size - at);
+      std::int32_t value = 0;
+      std::memcpy(&value, bytes + at, width);
+      writes.push_back(std::to_string(pid) + ":" + (verdict ? "verdict" : answer ? "answer" : "speed") + "=" +
+                       std::to_string(value));
+      at += width;
+    }
   }
   std::string payload = "data";
   std::vector<std::string> writes;
+  int calls = 0;
 };
 
 // Decides as the test says; `during` runs inside the decision, as a prompt's message loop would.
@@ -117,9 +131,25 @@ TEST(EventDispatcher, OutcomesWriteTheirCellsInOrder) {
     const char* what;
     std::function<std::intptr_t(Dispatch&)> send;
     Writes writes;
+    int calls = -1;  // the writes it takes, where the case says
   } cases[] = {
-      {"network event decided", [](Dispatch& t) { return t.SendNetwork(NetworkRecord(kOtherPid, 4)); },
-       {"77:verdict=1", "77:answer=0", "77:speed=64"}},
+      {"network event decided, cells laid out by the hook library",
+       [](Dispatch& t) {
+         auto r = NetworkRecord(kOtherPid, 4);
+         r.verdictCell = kJoinedCells, r.answerCell = kJoinedCells + 1, r.speedCell = kJoinedCells + 2;
+         return t.SendNetwork(r);
+       },
+       {"77:verdict=1", "77:answer=0", "77:speed=64"}, 1},
+      {"system event decided, cells laid out by the hook library",
+       [](Dispatch& t) {
+         auto r = SystemRecord(kOtherPid);
+         r.verdictCell = kJoinedCells, r.answerCell = kJoinedCells + 1;
+         return t.SendSystem(r);
+       },
+       {"77:verdict=1", "77:answer=0"}, 1},
+      {"network event decided, a gap before the speed cell",
+       [](Dispatch& t) { return t.SendNetwork(NetworkRecord(kOtherPid, 4)); },
+       {"77:verdict=1", "77:answer=0", "77:speed=64"}, 2},
       {"network event dropped",
        [](Dispatch& t) {
          t.handlers.network = {false, 0};
@@ -161,6 +191,9 @@ TEST(EventDispatcher, OutcomesWriteTheirCellsInOrder) {
     Dispatch t;
     EXPECT_EQ(c.send(t), 1);
     EXPECT_EQ(t.memory.writes, c.writes);
+    if (c.calls >= 0) {
+      EXPECT_EQ(t.memory.calls, c.calls);
+    }
     EXPECT_FALSE(t.state.Busy());
   }
 }

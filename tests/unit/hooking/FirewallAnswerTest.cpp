@@ -78,7 +78,7 @@ TEST(AskFirewall, AnswersBecomeVerdicts) {
     for (const Cells& preset : link.presets) {  // every question starts from the preset cells
       EXPECT_EQ(preset.verdict, kPresetCells.verdict);
       EXPECT_EQ(preset.answer, kPresetCells.answer);
-      EXPECT_EQ(preset.speedKbps, kPresetCells.speedKbps);
+      EXPECT_EQ(std::int32_t{preset.speedKbps}, std::int32_t{kPresetCells.speedKbps});
     }
   }
 }
