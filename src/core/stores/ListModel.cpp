@@ -40,17 +40,26 @@ void ListModel::Assign(std::vector<Row> rows, int selected) {
   Changed();
 }
 
-void ListModel::SetText(std::size_t index, std::size_t column, std::string_view text) {
-  if (index >= rows_.size()) return;
-  Row& row = rows_[index];
+bool ListModel::Assign(Row& row, std::size_t column, std::string_view text) {
   if (column == 0) {
     row.caption.assign(text);
   } else if (column - 1 < row.subItems.size()) {
     row.subItems[column - 1].assign(text);
   } else {
-    return;
+    return false;
   }
-  Changed();
+  return true;
+}
+
+void ListModel::SetText(std::size_t index, std::size_t column, std::string_view text) {
+  if (index < rows_.size() && Assign(rows_[index], column, text)) RowChanged(index);
+}
+
+void ListModel::SetTexts(std::size_t index, std::initializer_list<CellText> texts) {
+  if (index >= rows_.size()) return;
+  bool changed = false;
+  for (const CellText& cell : texts) changed = Assign(rows_[index], cell.column, cell.text) || changed;
+  if (changed) RowChanged(index);
 }
 
 void ListModel::Select(int index) {
@@ -60,6 +69,11 @@ void ListModel::Select(int index) {
 void ListModel::Changed() {
   ++revision_;
   if (observer_) observer_->OnListChanged(*this);
+}
+
+void ListModel::RowChanged(std::size_t index) {
+  ++revision_;
+  if (observer_) observer_->OnRowChanged(*this, index);
 }
 
 }  // namespace palisor::stores

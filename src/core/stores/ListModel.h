@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,8 @@ class ListObserver {
  public:
   virtual ~ListObserver() = default;
   virtual void OnListChanged(const ListModel& list) = 0;
+  // Texts of one row changed in place: the row count and the selection are as they were.
+  virtual void OnRowChanged(const ListModel& list, std::size_t) { OnListChanged(list); }
 };
 
 class ListModel {
@@ -49,6 +52,12 @@ class ListModel {
   void Assign(std::vector<Row> rows, int selected = kNoSelection);
   // Replaces one text of a row in place (its storage is reused); outside the row nothing changes.
   void SetText(std::size_t index, std::size_t column, std::string_view text);
+  struct CellText {
+    std::size_t column;
+    std::string_view text;
+  };
+  // Replaces several texts of a row in place, one change for the observer.
+  void SetTexts(std::size_t index, std::initializer_list<CellText> texts);
 
   int Selected() const { return selected_; }
   bool HasSelection() const { return selected_ != kNoSelection; }
@@ -62,6 +71,9 @@ class ListModel {
 
  private:
   void Changed();
+  void RowChanged(std::size_t index);
+  // Puts the text in place; false for a column the row does not have.
+  bool Assign(Row& row, std::size_t column, std::string_view text);
 
   std::size_t subItemCount_;
   std::vector<Row> rows_;

@@ -62,10 +62,10 @@ void TrafficLog::Fold(const Connection& event, std::string_view dateTime, bool p
   if (found != firstRowOfKind_.end()) {
     const std::size_t row = found->second;
     char hits[24];
-    rows.SetText(row, kDateTime, dateTime);
-    rows.SetText(row, kSourcePort, event.sourcePort);
-    rows.SetText(row, kDestPort, event.destPort);
-    rows.SetText(row, kHits, NextHits(rows.At(row).Column(kHits), hits));
+    rows.SetTexts(row, {{kDateTime, dateTime},
+                        {kSourcePort, event.sourcePort},
+                        {kDestPort, event.destPort},
+                        {kHits, NextHits(rows.At(row).Column(kHits), hits)}});
   } else {
     rows.Append(std::string(dateTime),
                 {std::string(event.application), std::string(event.protocol), std::string(event.sourceIp),

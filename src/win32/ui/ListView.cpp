@@ -57,6 +57,12 @@ void ListView::OnListChanged(const stores::ListModel& list) {
   ShowModelSelection();
 }
 
+// A folded traffic log entry changes one row at every event: only that row is repainted, when the
+// control next paints.
+void ListView::OnRowChanged(const stores::ListModel&, std::size_t index) {
+  SendMessageA(hwnd_, LVM_REDRAWITEMS, index, index);
+}
+
 void ListView::ShowModelSelection() {
   const int wanted = model_ ? model_->Selected() : -1;
   if (SelectedIndex() == wanted) return;

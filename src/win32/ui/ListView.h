@@ -55,6 +55,7 @@ class ListView final : public Control, public stores::ListObserver {
   std::string CellText(int row, int column) const;
 
   void OnListChanged(const stores::ListModel& list) override;
+  void OnRowChanged(const stores::ListModel& list, std::size_t index) override;
 
  private:
   void ShowModelSelection();

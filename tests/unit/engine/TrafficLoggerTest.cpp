@@ -160,3 +160,23 @@ TEST_F(TrafficLoggerTest, WithTrafficLoggingOffThePacketLogIsNotWritten) {
   logger.LogNetworkEvent(MakeSendEvent(), true);
   EXPECT_NE(PacketLog(), "");
 }
+
+// The window's list repaints what its observer is told: an event that folds into a row is one
+// change of that row, not a change of the whole list (which costs a list view far more).
+TEST_F(TrafficLoggerTest, AFoldedEventIsOneChangeOfItsRow) {
+  struct Recorder final : stores::ListObserver {
+    void OnListChanged(const stores::ListModel&) override { changes.push_back("list"); }
+    void OnRowChanged(const stores::ListModel&, std::size_t row) override {
+      changes.push_back("row " + std::to_string(row));
+    }
+    std::vector<std::string> changes;
+  } recorder;
+  logger.LogNetworkEvent(WithApp("C:\\A.EXE"), true);
+  logger.LogNetworkEvent(WithApp("C:\\B.EXE"), true);
+  trafficLog.rows.SetObserver(&recorder);
+  logger.LogNetworkEvent(WithApp("C:\\B.EXE"), false);
+  logger.LogNetworkEvent(WithApp("C:\\C.EXE"), true);
+  trafficLog.rows.SetObserver(nullptr);
+  EXPECT_EQ(recorder.changes, (std::vector<std::string>{"row 1", "list"}));
+  EXPECT_EQ(trafficLog.rows.At(1).Column(Column::kHits), "2");
+}
