@@ -152,12 +152,24 @@ int RunBench(int rounds) {
   double bare = time([&] { SendMessageA(window, WM_NULL, 0, 0); });
   double ignored = time([&] { Send(window, 0, &r, sizeof r, 5000, ok); });
   double event = time([&] { Send(window, kNetworkEventMessage, &r, sizeof r, 5000, ok); });
+  // A system event of this program (a file it can sign), reading a file.
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  SystemEventRecord s{};
+  s.processId = GetCurrentProcessId();
+  s.appPathLast = CopyText(s.appPath, self);
+  s.operation = 2;
+  s.targetLast = CopyText(s.target, std::string("C:\\WINDOWS\\WIN.INI"));
+  s.verdictCell = Address(&cells.verdict);
+  s.answerCell = Address(&cells.answer);
+  double system = time([&] { Send(window, kSystemEventMessage, &s, sizeof s, 5000, ok); });
   std::printf("rounds=%d\n", rounds);
   std::printf("bare SendMessage round trip: %.1f us\n", bare);
   std::printf("WM_COPYDATA ignored (WParam 0): %.1f us\n", ignored);
   std::printf("network event decided (payload read, cells written): %.1f us\n", event);
-  std::printf("ratio event/bare: %.2f, event/ignored-copy: %.2f, verdict=%d answer=%d\n", event / bare,
-              event / ignored, cells.verdict, cells.answer);
+  std::printf("system event decided (signed, cells written): %.1f us\n", system);
+  std::printf("ratio event/bare: %.2f, event/ignored-copy: %.2f, system/ignored-copy: %.2f, verdict=%d answer=%d\n",
+              event / bare, event / ignored, system / ignored, cells.verdict, cells.answer);
   return ok ? 0 : 3;
 }
 
