@@ -40,7 +40,7 @@ void ListModel::Assign(std::vector<Row> rows, int selected) {
   Changed();
 }
 
-bool ListModel::Assign(Row& row, std::size_t column, std::string_view text) {
+bool ListModel::PutText(Row& row, std::size_t column, std::string_view text) {
   if (column == 0) {
     row.caption.assign(text);
   } else if (column - 1 < row.subItems.size()) {
@@ -52,13 +52,13 @@ bool ListModel::Assign(Row& row, std::size_t column, std::string_view text) {
 }
 
 void ListModel::SetText(std::size_t index, std::size_t column, std::string_view text) {
-  if (index < rows_.size() && Assign(rows_[index], column, text)) RowChanged(index);
+  if (index < rows_.size() && PutText(rows_[index], column, text)) RowChanged(index);
 }
 
 void ListModel::SetTexts(std::size_t index, std::initializer_list<CellText> texts) {
   if (index >= rows_.size()) return;
   bool changed = false;
-  for (const CellText& cell : texts) changed = Assign(rows_[index], cell.column, cell.text) || changed;
+  for (const CellText& cell : texts) changed = PutText(rows_[index], cell.column, cell.text) || changed;
   if (changed) RowChanged(index);
 }
 

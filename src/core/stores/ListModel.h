@@ -73,7 +73,7 @@ class ListModel {
   void Changed();
   void RowChanged(std::size_t index);
   // Puts the text in place; false for a column the row does not have.
-  bool Assign(Row& row, std::size_t column, std::string_view text);
+  static bool PutText(Row& row, std::size_t column, std::string_view text);
 
   std::size_t subItemCount_;
   std::vector<Row> rows_;

@@ -70,8 +70,7 @@ engine::NetworkPromptAnswer NetworkPromptWindow::Ask(const engine::NetworkPrompt
   }
   ShowRequest(request);
   ResetChoices();
-  pass_ = request.presetPass;
-  ShowQuestion();
+  ShowQuestion(request.presetPass);
   return CollectAnswer();
 }
 

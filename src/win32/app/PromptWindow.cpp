@@ -12,7 +12,8 @@ bool PromptWindow::CreatePrompt(HWND mainWindow, const char* className, const ch
                              WS_EX_DLGMODALFRAME, clientWidth, clientHeight, mainWindow);
 }
 
-void PromptWindow::ShowQuestion() {
+void PromptWindow::ShowQuestion(bool presetPass) {
+  pass_ = presetPass;
   if (mainWindow_) SetForegroundWindow(mainWindow_);
   SetTimer(hwnd(), kTimer1, tickMilliseconds_, nullptr);
   ShowModal();

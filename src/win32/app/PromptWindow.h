@@ -24,8 +24,9 @@ class PromptWindow : public ModalWindow {
  protected:
   // Creates the prompt's window, owned by `mainWindow`, with the given client size.
   bool CreatePrompt(HWND mainWindow, const char* className, const char* caption, int clientWidth, int clientHeight);
-  // Brings the main window forward, starts Timer1 and shows the prompt until it closes.
-  void ShowQuestion();
+  // Brings the main window forward, starts Timer1 and shows the prompt until it closes; the
+  // answer starts as `presetPass` (what a timeout leaves).
+  void ShowQuestion(bool presetPass);
   // FormShow: the prompt comes forward with its Close entry greyed, the countdown at 60, red.
   void FormShow() override;
   void FormClose() override;
@@ -45,7 +46,7 @@ class PromptWindow : public ModalWindow {
   Button bPass_, bDrop_;
   CheckBox cbSaveRule_;
   GroupPanel gbChoice_;
-  bool pass_ = false;  // the answer; set to the preset before each question
+  bool pass_ = false;  // the answer
   bool saveChoice_ = false;
 
  private:

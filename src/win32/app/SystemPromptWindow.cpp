@@ -50,8 +50,7 @@ engine::SystemPromptAnswer SystemPromptWindow::Ask(const engine::SystemPromptReq
   ShowRequest(request);
   ResetChoices();
   label3_.Show(request.differentSignature);
-  pass_ = request.presetPass;
-  ShowQuestion();
+  ShowQuestion(request.presetPass);
   engine::SystemPromptAnswer answer;
   answer.pass = pass_;
   answer.saveChoice = saveChoice_;
