@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
-# Cross-builds libjpeg (libjpeg-turbo, which implements the IJG libjpeg interface) for 32-bit
-# Windows from Debian's source package, as a static library with its headers.
+# Cross-builds libjpeg (libjpeg-turbo, which implements the IJG libjpeg interface) for Windows
+# from Debian's source package, as a static library with its headers.
 #
-#   scripts/libjpeg.sh [PREFIX]
+#   scripts/libjpeg.sh [PREFIX [ARCH]]
 #
-# PREFIX defaults to build/deps/libjpeg-i686; the source is unpacked beside it (build/deps/src).
+# ARCH is i686 (32-bit, the default) or x86_64; PREFIX defaults to build/deps/libjpeg-ARCH; the
+# source is unpacked beside it (build/deps/src).
 # Idempotent: when PREFIX/lib/libjpeg.a and PREFIX/include/jpeglib.h exist it does nothing.
 # Adds a deb-src entry for Debian's archive when none exists (apt-get source needs one).
 # The top-level build finds the result through -DPALISOR_LIBJPEG_DIR=PREFIX (the default).
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${1:-$repo/build/deps/libjpeg-i686}
+arch=${2:-i686}
+prefix=${1:-$repo/build/deps/libjpeg-$arch}
 prefix=$(mkdir -p "$prefix" && cd "$prefix" && pwd)
 cache=$(dirname "$prefix")/src
 
@@ -59,9 +61,9 @@ fi
 [ -n "$source_dir" ] || { echo "libjpeg: source package not unpacked" >&2; exit 1; }
 
 echo "libjpeg: cross-building $(basename "$source_dir") into $prefix"
-build_dir=$cache/build-i686
+build_dir=$cache/build-$arch
 cmake -S "$source_dir" -B "$build_dir" -Wno-dev \
-  -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" \
+  -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-$arch.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_INSTALL_PREFIX="$prefix" \
   -DWITH_SIMD=0 -DENABLE_SHARED=0 -DWITH_TURBOJPEG=0 >/dev/null

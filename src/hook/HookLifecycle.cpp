@@ -49,7 +49,11 @@ bool NoOtherThreadInside() {
     if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
       CONTEXT context{};
       context.ContextFlags = CONTEXT_CONTROL;
+#ifdef _WIN64
+      if (GetThreadContext(thread, &context)) inside = ContainsAddress(reinterpret_cast<void*>(context.Rip));
+#else
       if (GetThreadContext(thread, &context)) inside = ContainsAddress(reinterpret_cast<void*>(context.Eip));
+#endif
       ResumeThread(thread);
     }
     CloseHandle(thread);

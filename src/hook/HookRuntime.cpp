@@ -28,7 +28,7 @@ bool AttachRuntime(HMODULE self) {
   g_self = self;
   const auto* base = reinterpret_cast<const std::uint8_t*>(self);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   g_imageBegin = base;
   g_imageEnd = base + nt->OptionalHeader.SizeOfImage;
   g_roleSlot = TlsAlloc();

@@ -30,8 +30,8 @@ void CollectSlots(HMODULE module, std::vector<PatchedSlot>& slots) {
   auto* base = reinterpret_cast<std::uint8_t*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   if (dos->e_magic != IMAGE_DOS_SIGNATURE || dos->e_lfanew <= 0 || dos->e_lfanew > 0x10000) return;
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-  if (nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC) return;
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+  if (nt->Signature != IMAGE_NT_SIGNATURE || nt->OptionalHeader.Magic != IMAGE_NT_OPTIONAL_HDR_MAGIC) return;
   const DWORD imageSize = nt->OptionalHeader.SizeOfImage;
   if (nt->OptionalHeader.NumberOfRvaAndSizes <= IMAGE_DIRECTORY_ENTRY_IMPORT) return;
   const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -84,7 +84,7 @@ class WritablePages {
 };
 
 void WriteSlot(void** slot, void* value) {
-  InterlockedExchange(reinterpret_cast<volatile LONG*>(slot), static_cast<LONG>(reinterpret_cast<std::uintptr_t>(value)));
+  InterlockedExchangePointer(slot, value);
 }
 
 bool SlotStillHolds(void** slot, void* value) {
@@ -124,9 +124,7 @@ void RestorePatchedSlots() {
     if (!SlotStillHolds(s.slot, s.hook)) continue;
     DWORD old = 0;
     if (!VirtualProtect(s.slot, sizeof(void*), PAGE_EXECUTE_READWRITE, &old)) continue;
-    InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(s.slot),
-                               static_cast<LONG>(reinterpret_cast<std::uintptr_t>(s.original)),
-                               static_cast<LONG>(reinterpret_cast<std::uintptr_t>(s.hook)));
+    InterlockedCompareExchangePointer(s.slot, s.original, s.hook);
     VirtualProtect(s.slot, sizeof(void*), old, &old);
   }
   g_patched.clear();

@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-from harness import DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, session, start_tool, tool
+from harness import WINE, DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, session, start_tool, tool
 
 SLEEPER = "sleeper.exe"
 
@@ -32,7 +32,7 @@ def count_sleepers():
 def spawn_sleepers(count):
     # The copies keep the caller's output open under Wine: their ids go to a file, not a pipe.
     with tempfile.TemporaryFile("w+") as ids:
-        subprocess.run(["wine", str(TOOLS / SLEEPER), "spawn", str(count), "600"], env=session().env, stdout=ids,
+        subprocess.run([WINE, str(TOOLS / SLEEPER), "spawn", str(count), "600"], env=session().env, stdout=ids,
                        stderr=subprocess.DEVNULL, timeout=600, check=True)
         ids.seek(0)
         return len(ids.read().split())

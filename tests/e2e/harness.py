@@ -8,6 +8,7 @@ WINEPREFIX and DISPLAY). Run alone, a test module makes its own in build/e2e/.
         with Palisor(program, settings={"Autostart": "no"}) as palisor:
             cells = send_network_event(payload="hello", app="C:\\X\\A.EXE")
 """
+import atexit
 import os
 import shutil
 import subprocess
@@ -16,7 +17,25 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-BUILD = Path(os.environ.get("PALISOR_WIN32_BUILD", ROOT / "build" / "win32"))
+
+
+def _windows_arch():
+    """i686 where this machine runs 32-bit x86 code, else x86_64 (as scripts/wine-arch.sh decides)."""
+    if os.environ.get("PALISOR_WINDOWS_ARCH"):
+        return os.environ["PALISOR_WINDOWS_ARCH"]
+    loader = Path("/usr/lib/wine/wine")
+    if not loader.exists():
+        return "i686"
+    try:
+        runs = subprocess.run([str(loader), "--version"], capture_output=True).returncode == 0
+    except OSError:
+        runs = False
+    return "i686" if runs else "x86_64"
+
+
+ARCH = _windows_arch()
+WINE = os.environ.get("PALISOR_WINE") or ("wine" if ARCH == "i686" else "/usr/lib/wine/wine64")
+BUILD = Path(os.environ.get("PALISOR_WIN32_BUILD", ROOT / "build" / ("win32" if ARCH == "i686" else "win64")))
 BIN = BUILD / "bin"
 TOOLS = BUILD / "tools"
 WORK = Path(os.environ.get("PALISOR_E2E_WORK", ROOT / "build" / "e2e"))
@@ -39,28 +58,62 @@ DEFAULT_SETTINGS = {
 _session = None
 
 
+def wait_until(condition, timeout, interval=0.05):
+    """Polls `condition` until it holds or `timeout` seconds have passed; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
 class WineSession:
-    """The Wine prefix and X display of this test run."""
+    """The Wine prefix and X display of this test run. Those that it made itself (run alone, with no
+    WINEPREFIX or DISPLAY given) end with the run: its wine server, the prefix's processes, Xvfb."""
 
     def __init__(self):
         self.env = dict(os.environ)
         self.env.setdefault("WINEDEBUG", "-all")
         self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        if ARCH == "x86_64":
+            self.env.update(WINELOADER=WINE, WINEARCH="win64")
         self._xvfb = None
-        if "WINEPREFIX" not in os.environ:
+        self._own_prefix = "WINEPREFIX" not in os.environ
+        if self._own_prefix:
             WORK.mkdir(parents=True, exist_ok=True)
             self.env["WINEPREFIX"] = str(WORK / "wineprefix")
         if "DISPLAY" not in os.environ:
-            display = ":%d" % (97 + os.getpid() % 100)
-            self._xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            self.env["DISPLAY"] = display
-            time.sleep(0.5)
+            self._start_xvfb()
+        atexit.register(self.close)
+        quiet = dict(env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if not (Path(self.env["WINEPREFIX"]) / "system.reg").exists():
-            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                           timeout=300)
-        # Keep one wine server for the whole run: every later process starts in a fraction of a second.
-        subprocess.Popen(["wineserver", "-p"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([WINE, "wineboot", "-i"], timeout=300, **quiet)
+        # One wine server for the whole run: every later process starts in a fraction of a second.
+        subprocess.run(["wineserver", "-p"], timeout=60, **quiet)
+        # The prefix's own processes (services, device drivers) start with its first program and
+        # outlive it, holding whatever output pipes that program had: started here without ours,
+        # a later program's output ends when it does.
+        subprocess.run([WINE, "wineboot"], timeout=300, **quiet)
+
+    def _start_xvfb(self):
+        for number in range(97 + os.getpid() % 100, 400):
+            if not Path("/tmp/.X11-unix/X%d" % number).exists() and not Path("/tmp/.X%d-lock" % number).exists():
+                break
+        display = ":%d" % number
+        self._xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.env["DISPLAY"] = display
+        if not wait_until(lambda: Path("/tmp/.X11-unix/X%d" % number).exists() or self._xvfb.poll() is not None, 30):
+            raise RuntimeError("Xvfb did not start on %s" % display)
+
+    def close(self):
+        if self._own_prefix:
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=60)
+        if self._xvfb and self._xvfb.poll() is None:
+            self._xvfb.terminate()
+            self._xvfb.wait(timeout=30)
 
 
 def session():
@@ -77,7 +130,7 @@ def windows_path(path):
 
 def wine(args, timeout=60, check=False, input_text=None):
     """Runs a Windows program to its end and returns the CompletedProcess (text output)."""
-    return subprocess.run(["wine"] + [str(a) for a in args], env=session().env, capture_output=True, text=True,
+    return subprocess.run([WINE] + [str(a) for a in args], env=session().env, capture_output=True, text=True,
                           timeout=timeout, check=check, input=input_text, errors="replace")
 
 
@@ -87,7 +140,7 @@ def tool(name, *args, timeout=60):
 
 def start_tool(name, *args):
     """Starts a test tool in the background; returns the Popen (stdout/stderr as text pipes)."""
-    return subprocess.Popen(["wine", str(TOOLS / (name + ".exe"))] + [str(a) for a in args], env=session().env,
+    return subprocess.Popen([WINE, str(TOOLS / (name + ".exe"))] + [str(a) for a in args], env=session().env,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, errors="replace")
 
 
@@ -208,7 +261,7 @@ class Palisor:
         self.program = program
         if write_settings:
             set_settings(settings, splash_seen)
-        self.process = subprocess.Popen(["wine", str(program.exe)], env=session().env, cwd=str(program.path),
+        self.process = subprocess.Popen([WINE, str(program.exe)], env=session().env, cwd=str(program.path),
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if wait:
             self.wait_for_window()

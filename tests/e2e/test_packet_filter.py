@@ -8,7 +8,7 @@ import subprocess
 import time
 import unittest
 
-from harness import BIN, DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, encode_records, session, tool, windows_path
+from harness import WINE, BIN, DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, encode_records, session, tool, windows_path
 from hook_fixtures import FakeFirewall, finish, start_server
 
 PASS_EVERYTHING = ["*.*", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"]
@@ -101,7 +101,7 @@ class FilterLibrary:
     """FWDLL.dll loaded by "packetfiltertool serve", its exports called one command at a time."""
 
     def __init__(self):
-        self.process = subprocess.Popen(["wine", str(TOOLS / "packetfiltertool.exe"), "serve",
+        self.process = subprocess.Popen([WINE, str(TOOLS / "packetfiltertool.exe"), "serve",
                                          windows_path(BIN / "FWDLL.dll")], env=session().env, text=True,
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         assert self.process.stdout.readline().strip() == "loaded=1", "FWDLL.dll did not load"

@@ -7,7 +7,7 @@ import subprocess
 import time
 import unittest
 
-from harness import TOOLS, Palisor, ProgramDir, session, start_tool, tool, windows_path
+from harness import WINE, TOOLS, Palisor, ProgramDir, session, start_tool, tool, windows_path
 
 HELPER = "pmhelper.exe"  # a copy of the sleeper tool under a name of its own
 ERROR_INVALID_PARAMETER = 87  # what opening a process id that names no process fails with
@@ -46,7 +46,7 @@ class Helper:
             shutil.copy2(TOOLS / "sleeper.exe", self.file)
         self.path = windows_path(self.file)
         before = set(pids(HELPER))
-        self.process = subprocess.Popen(["wine", str(self.file), "300"], env=session().env,
+        self.process = subprocess.Popen([WINE, str(self.file), "300"], env=session().env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         started = []
         if not wait_until(lambda: started.extend(set(pids(HELPER)) - before) or started):

@@ -4,7 +4,7 @@ import subprocess
 import time
 import unittest
 
-from harness import (SPLASH_KEY, Palisor, ProgramDir, send_network_event, session, start_tool, tool, wine,
+from harness import (WINE, SPLASH_KEY, Palisor, ProgramDir, send_network_event, session, start_tool, tool, wine,
                      write_registry)
 
 
@@ -97,7 +97,7 @@ class InstanceAndClosingTest(unittest.TestCase):
 
     def test_a_second_copy_ends_at_once(self):
         started = time.monotonic()
-        second = subprocess.run(["wine", str(self.program.exe)], env=session().env, cwd=str(self.program.path),
+        second = subprocess.run([WINE, str(self.program.exe)], env=session().env, cwd=str(self.program.path),
                                 capture_output=True, timeout=60)
         self.assertEqual(second.returncode, 0)
         self.assertLess(time.monotonic() - started, 30)

@@ -301,7 +301,7 @@ TEST_F(MainWindowTest, TrayIconRecordAndBlinking) {
   Start();
   const TrayIcon& tray = *Main().Tray();
   EXPECT_TRUE(tray.Shown());
-  EXPECT_EQ(tray.Record().cbSize, 88u);
+  EXPECT_EQ(tray.Record().cbSize, NOTIFYICONDATAA_V1_SIZE);  // 88 bytes in a 32-bit program
   EXPECT_EQ(tray.Record().hWnd, MainHandle());
   EXPECT_EQ(tray.Record().uID, 0u);
   EXPECT_EQ(tray.Record().uFlags, 7u);

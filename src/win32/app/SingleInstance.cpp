@@ -9,7 +9,7 @@
 
 namespace palisor::win32 {
 
-static_assert(sizeof(PROCESSENTRY32) == 296, "the snapshot's process entry record is 296 bytes");
+static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 4 ? 296 : 304), "the snapshot's process entry record");
 
 bool IsPalisorExecutable(std::string_view exeFile) {
   const std::string upper = support::AuxUpperCase(exeFile);

@@ -14,7 +14,6 @@
 namespace palisor::win32 {
 
 // NOTIFYICONDATAA as the first shell version knows it.
-#pragma pack(push, 4)
 struct NotifyIconRecordV1 {
   std::uint32_t cbSize;
   HWND hWnd;
@@ -24,8 +23,7 @@ struct NotifyIconRecordV1 {
   HICON hIcon;
   char szTip[64];
 };
-#pragma pack(pop)
-static_assert(sizeof(NotifyIconRecordV1) == 88, "the first version of the record is 88 bytes");
+static_assert(sizeof(NotifyIconRecordV1) == NOTIFYICONDATAA_V1_SIZE, "the first version of the record");
 
 class TrayIcon {
  public:

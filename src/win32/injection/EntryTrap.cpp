@@ -10,11 +10,22 @@
 namespace palisor::win32 {
 namespace {
 
-constexpr std::uintptr_t kImageBaseInPeb = 8;  // PEB.ImageBaseAddress of a 32-bit process
-constexpr std::size_t kPatch = 5;              // jmp rel32
+// The holder and the held program are of one width (the library placed is of the holder's).
+constexpr std::uintptr_t kImageBaseInPeb = 2 * sizeof(void*);  // PEB.ImageBaseAddress
+constexpr std::size_t kPatch = 5;                               // jmp rel32
 constexpr DWORD kLoopSleepMs = 10;
 
 // The waiting loop's page: its code, then its data.
+#ifdef _WIN64
+enum LoopLayout : std::uint32_t {
+  kCounter = 176,      // turns of the loop left
+  kSleepSlot = 184,    // the address of Sleep
+  kProtectSlot = 192,  // the address of VirtualProtect
+  kOldProtect = 200,   // the entry page's protection while the loop writes it back
+  kOriginal = 208,     // the entry's own first bytes
+  kLoopSize = 216,
+};
+#else
 enum LoopLayout : std::uint32_t {
   kRestoreCode = 21,  // where the loop goes once its count has run out
   kCounter = 96,      // turns of the loop left
@@ -24,6 +35,7 @@ enum LoopLayout : std::uint32_t {
   kOriginal = 112,    // the entry's own first bytes
   kLoopSize = 120,
 };
+#endif
 
 // The first bytes of every waiting loop (what a trap of another holder is known by).
 constexpr unsigned char kLoopHead[2] = {0xFF, 0x0D};
@@ -39,7 +51,17 @@ class CodeWriter {
     std::memcpy(code_ + size_, &value, 4);
     size_ += 4;
   }
+  void Qword(std::uint64_t value) {
+    std::memcpy(code_ + size_, &value, 8);
+    size_ += 8;
+  }
   void Address(std::uint32_t offset) { Dword(static_cast<std::uint32_t>(at_ + offset)); }
+  // A RIP-relative operand that ends its instruction.
+  void Relative(std::uint32_t offset) { Dword(static_cast<std::uint32_t>(offset - (size_ + 4))); }
+  // Patches the rel8 operand that ends at `after` to reach `target` (offsets in the loop).
+  void ShortJumpAt(std::uint32_t after, std::uint32_t target) {
+    code_[after - 1] = static_cast<unsigned char>(static_cast<int>(target) - static_cast<int>(after));
+  }
   void JumpTo(std::uintptr_t target) {
     Bytes({0xE9});
     Dword(static_cast<std::uint32_t>(target - (at_ + size_ + 4)));
@@ -56,9 +78,78 @@ class CodeWriter {
   std::uint32_t size_ = 0;
 };
 
+void StoreAddresses(unsigned char (&code)[kLoopSize], const unsigned char (&original)[kPatch], std::uint32_t turns) {
+  const auto sleep = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
+  const auto protect =
+      reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "VirtualProtect"));
+  std::memcpy(code + kCounter, &turns, sizeof turns);
+  std::memcpy(code + kSleepSlot, &sleep, sizeof sleep);
+  std::memcpy(code + kProtectSlot, &protect, sizeof protect);
+  std::memcpy(code + kOriginal, original, kPatch);
+}
+
 // The waiting loop at `at`. Each turn sleeps 10 ms and jumps back to the entry, which jumps here
 // again until the holder writes the entry's bytes back. When `turns` have passed without that (the
 // holder died), the loop writes them back itself and the program starts.
+#ifdef _WIN64
+// The entry is reached with the stack as a call leaves it (8 below a 16-byte boundary): 40 bytes
+// more give the callee its 32-byte home area on an aligned stack.
+void MakeWaitLoop(unsigned char (&code)[kLoopSize], std::uintptr_t at, std::uintptr_t entry,
+                  const unsigned char (&original)[kPatch], std::uint32_t turns) {
+  std::memset(code, 0xCC, sizeof code);
+  CodeWriter c(code, at);
+  const auto protectFirstArguments = [&c, entry] {  // rcx = entry, edx = 5
+    c.Bytes({0x48, 0xB9});
+    c.Qword(entry);
+    c.Bytes({0xBA});
+    c.Dword(kPatch);
+  };
+  c.Bytes({kLoopHead[0], kLoopHead[1]});  // dec dword [rip + counter]
+  c.Relative(kCounter);
+  c.Bytes({0x74, 0x00});  // jz restore
+  const std::uint32_t toRestore = c.Size();
+  c.Bytes({0x48, 0x83, 0xEC, 0x28, 0xB9});  // sub rsp, 40; mov ecx, 10; call [rip + Sleep]
+  c.Dword(kLoopSleepMs);
+  c.Bytes({0xFF, 0x15});
+  c.Relative(kSleepSlot);
+  c.Bytes({0x48, 0x83, 0xC4, 0x28});  // add rsp, 40
+  c.JumpTo(entry);
+  c.ShortJumpAt(toRestore, c.Size());
+  // restore: VirtualProtect(entry, 5, PAGE_EXECUTE_READWRITE, &old); if it failed, wait on for
+  // good (the counter went below zero), as a trap without a count would.
+  c.Bytes({0x48, 0x83, 0xEC, 0x28});
+  protectFirstArguments();
+  c.Bytes({0x41, 0xB8});  // mov r8d, PAGE_EXECUTE_READWRITE
+  c.Dword(PAGE_EXECUTE_READWRITE);
+  c.Bytes({0x4C, 0x8D, 0x0D});  // lea r9, [rip + old]
+  c.Relative(kOldProtect);
+  c.Bytes({0xFF, 0x15});  // call [rip + VirtualProtect]
+  c.Relative(kProtectSlot);
+  c.Bytes({0x85, 0xC0, 0x75, 0x00});  // test eax, eax; jnz copy
+  const std::uint32_t toCopy = c.Size();
+  c.Bytes({0x48, 0x83, 0xC4, 0x28, 0xEB, 0x00});  // add rsp, 40; jmp loop
+  c.ShortJumpAt(c.Size(), 0);
+  c.ShortJumpAt(toCopy, c.Size());
+  c.Bytes({0xA1});  // mov eax, [original]; mov [entry], eax
+  c.Qword(at + kOriginal);
+  c.Bytes({0xA3});
+  c.Qword(entry);
+  c.Bytes({0xA0});  // mov al, [original + 4]; mov [entry + 4], al
+  c.Qword(at + kOriginal + 4);
+  c.Bytes({0xA2});
+  c.Qword(entry + 4);
+  protectFirstArguments();  // VirtualProtect(entry, 5, old, &old)
+  c.Bytes({0x44, 0x8B, 0x05});  // mov r8d, [rip + old]
+  c.Relative(kOldProtect);
+  c.Bytes({0x4C, 0x8D, 0x0D});  // lea r9, [rip + old]
+  c.Relative(kOldProtect);
+  c.Bytes({0xFF, 0x15});
+  c.Relative(kProtectSlot);
+  c.Bytes({0x48, 0x83, 0xC4, 0x28});
+  c.JumpTo(entry);
+  StoreAddresses(code, original, turns);
+}
+#else
 void MakeWaitLoop(unsigned char (&code)[kLoopSize], std::uintptr_t at, std::uintptr_t entry,
                   const unsigned char (&original)[kPatch], std::uint32_t turns) {
   std::memset(code, 0xCC, sizeof code);
@@ -95,12 +186,31 @@ void MakeWaitLoop(unsigned char (&code)[kLoopSize], std::uintptr_t at, std::uint
   c.Bytes({0xFF, 0x15});
   c.Address(kProtectSlot);
   c.JumpTo(entry);
-  const auto sleep = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "Sleep"));
-  const auto protect =
-      reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "VirtualProtect"));
-  const std::uint32_t data[] = {turns, static_cast<std::uint32_t>(sleep), static_cast<std::uint32_t>(protect)};
-  std::memcpy(code + kCounter, data, sizeof data);
-  std::memcpy(code + kOriginal, original, kPatch);
+  StoreAddresses(code, original, turns);
+}
+#endif
+
+// Memory for the loop that a jmp rel32 at `entry` reaches: anywhere in a 32-bit process, within
+// 2 GiB of the entry in a 64-bit one.
+void* AllocateLoop(HANDLE process, std::uintptr_t entry) {
+#ifdef _WIN64
+  constexpr std::uintptr_t kGranularity = 0x10000;
+  constexpr std::uintptr_t kReach = 0x7FF00000;
+  const std::uintptr_t base = entry & ~(kGranularity - 1);
+  for (std::uintptr_t distance = kGranularity; distance < kReach; distance += kGranularity) {
+    for (const std::uintptr_t candidate : {base - distance, base + distance}) {
+      if ((candidate < base) != (candidate == base - distance)) continue;  // wrapped around
+      if (void* loop = VirtualAllocEx(process, reinterpret_cast<void*>(candidate), kLoopSize,
+                                      MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE)) {
+        return loop;
+      }
+    }
+  }
+  return nullptr;
+#else
+  (void)entry;
+  return VirtualAllocEx(process, nullptr, kLoopSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+#endif
 }
 
 template <class T>
@@ -136,7 +246,7 @@ std::uintptr_t EntryPointOf(HANDLE process) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
   PROCESS_BASIC_INFORMATION basic{};
   if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return 0;
-  std::uint32_t imageBase = 0;
+  std::uintptr_t imageBase = 0;
   if (!ReadRemote(process, reinterpret_cast<std::uintptr_t>(basic.PebBaseAddress) + kImageBaseInPeb, imageBase) ||
       imageBase == 0) {
     return 0;
@@ -144,6 +254,7 @@ std::uintptr_t EntryPointOf(HANDLE process) {
   IMAGE_DOS_HEADER dos{};
   if (!ReadRemote(process, imageBase, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return 0;
   IMAGE_NT_HEADERS32 nt{};
+  // AddressOfEntryPoint lies where it lies in the 32-bit headers in the 64-bit ones too.
   if (!ReadRemote(process, imageBase + static_cast<std::uint32_t>(dos.e_lfanew), nt) ||
       nt.Signature != IMAGE_NT_SIGNATURE || nt.OptionalHeader.AddressOfEntryPoint == 0) {
     return 0;
@@ -193,7 +304,7 @@ bool EntryTrap::Set() {
   if (set_) return true;
   entry_ = EntryPointOf(process_);
   if (!entry_ || !ReadRemote(process_, entry_, original_) || IsTrapped(process_, entry_, original_)) return false;
-  void* loop = VirtualAllocEx(process_, nullptr, kLoopSize, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+  void* loop = AllocateLoop(process_, entry_);
   if (!loop) return false;
   const auto at = reinterpret_cast<std::uintptr_t>(loop);
   unsigned char code[kLoopSize];

@@ -10,7 +10,7 @@ namespace {
 
 constexpr DWORD kSnapshotFlags = 15;          // processes, threads, modules and heaps
 constexpr DWORD kAllAccessOfOldSystems = 2035711;  // PROCESS_ALL_ACCESS as Windows 2000/XP define it
-static_assert(sizeof(PROCESSENTRY32) == 296, "the ANSI process entry");
+static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 4 ? 296 : 304), "the ANSI process entry");
 
 }  // namespace
 
