@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "win32/injection/ProcessSelection.h"
+
 namespace palisor::win32 {
 
 bool IsRemovedExitCode(DWORD code) {
@@ -55,9 +57,10 @@ void RemotePlacement::Advance() {
   if (!installing_) {
     VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
     remotePath_ = nullptr;
-    if (exitCode == 0) return Fail(ERROR_MOD_NOT_FOUND);  // LoadLibraryA returned no module
+    const std::uintptr_t base = LoadedBase(exitCode);
+    if (base == 0) return Fail(ERROR_MOD_NOT_FOUND);  // LoadLibraryA returned no module
     installing_ = true;
-    thread_ = StartRemoteThread(process_, exitCode + layout_->installOffset, 0);
+    thread_ = StartRemoteThread(process_, base + layout_->installOffset, 0);
     if (!thread_) Fail(GetLastError());
     return;
   }
@@ -66,6 +69,14 @@ void RemotePlacement::Advance() {
   } else {
     Fail(ERROR_DLL_INIT_FAILED);
   }
+}
+
+// A thread's exit code holds only the low half of a 64-bit module handle: there the library's
+// base is looked up among the process's modules.
+std::uintptr_t RemotePlacement::LoadedBase(DWORD loadLibraryExitCode) const {
+  if (loadLibraryExitCode == 0 && sizeof(void*) == 4) return 0;
+  if (sizeof(void*) == 4) return loadLibraryExitCode;
+  return FindModule(GetProcessId(process_), layout_->path);
 }
 
 void RemotePlacement::Abandon(DWORD error) {

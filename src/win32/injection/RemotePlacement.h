@@ -53,6 +53,7 @@ class RemotePlacement {
   DWORD Error() const { return error_; }  // why it failed; 0 while it has not
 
  private:
+  std::uintptr_t LoadedBase(DWORD loadLibraryExitCode) const;
   void Fail(DWORD error);
   void EndThread();
 
