@@ -58,9 +58,16 @@ class FuzzInput {
   std::abort();
 }
 
-inline void Check(bool condition, const char* what, const std::string& detail = {}) {
-  if (!condition) Fail(what, detail);
-}
+}  // namespace palisor::fuzz
+
+// Checks an expectation; the detail (any expression a std::string can be made of, or nothing) is
+// built only when the check fails, so passing checks cost nothing.
+#define FUZZ_CHECK(condition, what, ...)                                   \
+  do {                                                                     \
+    if (!(condition)) ::palisor::fuzz::Fail((what), std::string(__VA_ARGS__)); \
+  } while (0)
+
+namespace palisor::fuzz {
 
 // A text shown with its bytes escaped, for failure messages.
 inline std::string Shown(std::string_view text) {

@@ -20,7 +20,6 @@
 #include "core/support/AuxStr.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 using packetfilter::AdvancedRules;
 using packetfilter::RuleArguments;
@@ -76,9 +75,9 @@ void CheckInetAddr(std::string_view text) {
     in_addr address{};
     const bool ok = inet_aton(std::string(text).c_str(), &address) != 0;
     const std::uint32_t want = ok ? address.s_addr : packetfilter::kInetAddrNone;
-    Check(got == want, "InetAddr differs from inet_aton", Shown(text));
+    FUZZ_CHECK(got == want, "InetAddr differs from inet_aton", Shown(text));
     if (!text.empty()) {
-      Check(packetfilter::InetAddr(std::string(text) + " \t\r\n") == got, "trailing white space changed an address",
+      FUZZ_CHECK(packetfilter::InetAddr(std::string(text) + " \t\r\n") == got, "trailing white space changed an address",
             Shown(text));
     }
   }
@@ -86,7 +85,7 @@ void CheckInetAddr(std::string_view text) {
 
 void CheckPort(std::int32_t value) {
   const auto port = static_cast<std::uint16_t>(static_cast<std::uint32_t>(value) & 0xFFFFu);
-  Check(packetfilter::PortArgument(value) == htons(port), "port argument is not the low 16 bits in network order",
+  FUZZ_CHECK(packetfilter::PortArgument(value) == htons(port), "port argument is not the low 16 bits in network order",
         std::to_string(value));
 }
 
@@ -117,7 +116,7 @@ std::string ApplyAndCheck(AdvancedRules& rules, RecordingLibrary& library) {
       if (!Integer(r.Column(columns[i]), *values[i])) expectedError = ConversionMessage(r.Column(columns[i]));
     }
     if (!expectedError.empty()) break;
-    Check(row < library.rules.size(), "a row was not handed to the library");
+    FUZZ_CHECK(row < library.rules.size(), "a row was not handed to the library");
     const RuleArguments& got = library.rules[row];
     RuleArguments want;
     want.protocol = static_cast<std::uint32_t>(protocol);
@@ -128,10 +127,10 @@ std::string ApplyAndCheck(AdvancedRules& rules, RecordingLibrary& library) {
     want.sourceMask = packetfilter::InetAddr(r.Column(AdvancedRules::kSourceMask));
     want.destinationAddress = packetfilter::InetAddr(r.Column(AdvancedRules::kDestinationIp));
     want.destinationMask = packetfilter::InetAddr(r.Column(AdvancedRules::kDestinationMask));
-    Check(got == want, "a row was handed over with other arguments", "row " + std::to_string(row));
+    FUZZ_CHECK(got == want, "a row was handed over with other arguments", "row " + std::to_string(row));
   }
-  Check(library.rules.size() == row, "the library holds other rules than the rows before the first bad one");
-  Check(error == expectedError, "conversion error", "got " + Shown(error) + ", want " + Shown(expectedError));
+  FUZZ_CHECK(library.rules.size() == row, "the library holds other rules than the rows before the first bad one");
+  FUZZ_CHECK(error == expectedError, "conversion error", "got " + Shown(error) + ", want " + Shown(expectedError));
   return error;
 }
 
@@ -196,9 +195,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const packetfilter::IntegerConversionError&) {
     threw = true;
   }
-  Check(threw == !portsConvert, "Add Rule converts its ports wrongly");
+  FUZZ_CHECK(threw == !portsConvert, "Add Rule converts its ports wrongly");
   const bool added = portsConvert && !refuse;
-  Check(rules.rulesGrid.Count() == before + (added ? 1 : 0), "Add Rule changed the list wrongly");
+  FUZZ_CHECK(rules.rulesGrid.Count() == before + (added ? 1 : 0), "Add Rule changed the list wrongly");
   if (added) {
     const stores::Row& row = rules.rulesGrid.At(before);
     const int protocols[] = {0, 1, 6, 17};
@@ -206,9 +205,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::string> want = {std::to_string(protocol), sourceIp, sourceMask, sourcePort, destinationIp,
                                            destinationMask, destinationPort,
                                            std::to_string(editor.actionIndex < 0 ? 0 : editor.actionIndex)};
-    for (std::size_t c = 0; c < want.size(); ++c) Check(row.Column(c) == want[c], "an added row's text differs");
-    Check(library.rules.size() == handedBefore + 1, "an added rule was not handed to the library");
-    Check(Directory().Read(AdvancedRules::kFileName) == FileOf(rules.rulesGrid), "the file after Add Rule");
+    for (std::size_t c = 0; c < want.size(); ++c) FUZZ_CHECK(row.Column(c) == want[c], "an added row's text differs");
+    FUZZ_CHECK(library.rules.size() == handedBefore + 1, "an added rule was not handed to the library");
+    FUZZ_CHECK(Directory().Read(AdvancedRules::kFileName) == FileOf(rules.rulesGrid), "the file after Add Rule");
   }
 
   // Delete rule, then Clear rules.
@@ -220,10 +219,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     rules.Deleterule2Click();
   } catch (const packetfilter::IntegerConversionError&) {
   }
-  Check(rules.rulesGrid.Count() == count - (selected ? 1 : 0), "Delete rule removed the wrong number of rows");
-  if (selected) Check(Directory().Read(AdvancedRules::kFileName) == FileOf(rules.rulesGrid), "the file after Delete rule");
+  FUZZ_CHECK(rules.rulesGrid.Count() == count - (selected ? 1 : 0), "Delete rule removed the wrong number of rows");
+  if (selected) FUZZ_CHECK(Directory().Read(AdvancedRules::kFileName) == FileOf(rules.rulesGrid), "the file after Delete rule");
   rules.Clearrules1Click();
-  Check(rules.rulesGrid.Empty() && library.rules.empty(), "Clear rules left rules");
-  Check(Directory().Read(AdvancedRules::kFileName).empty(), "the file after Clear rules is not empty");
+  FUZZ_CHECK(rules.rulesGrid.Empty() && library.rules.empty(), "Clear rules left rules");
+  FUZZ_CHECK(Directory().Read(AdvancedRules::kFileName).empty(), "the file after Clear rules is not empty");
   return 0;
 }

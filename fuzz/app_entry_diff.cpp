@@ -11,7 +11,6 @@
 #include "core/engine/AppEntryIndex.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 
 namespace {
@@ -57,7 +56,7 @@ void Lookup(engine::AppEntryIndex& index, const stores::ListModel& list, std::st
   const std::span<const std::uint32_t> candidates = index.Candidates(application);
   const std::vector<std::uint32_t> got(candidates.begin(), candidates.end());
   const std::vector<std::uint32_t> want = PlainScan(list, application);
-  Check(got == want, "application entry lookup differs from the plain scan", Describe(list, application, got, want));
+  FUZZ_CHECK(got == want, "application entry lookup differs from the plain scan", Describe(list, application, got, want));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "core/engine/ContentFilter.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 
 namespace {
@@ -27,15 +26,15 @@ void Search(engine::ContentFilter& filter, const stores::ListModel& patterns, co
             std::string_view text) {
   const std::size_t want = engine::FindFirstMatchPlain(patterns, actions, text);
   const std::size_t got = filter.FindFirstMatch(text);
-  Check(got == want, "content filter automaton differs from the plain scan", Describe(patterns, text, got, want));
+  FUZZ_CHECK(got == want, "content filter automaton differs from the plain scan", Describe(patterns, text, got, want));
 
   std::vector<std::string_view> texts(engine::ContentRuleCount(patterns, actions));
   for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = patterns.At(i).caption;
   engine::PatternSearch sparse;
   sparse.Build(texts, 0);
-  Check(!sparse.IsDense(), "an automaton with no room for a table is dense");
+  FUZZ_CHECK(!sparse.IsDense(), "an automaton with no room for a table is dense");
   const std::size_t gotSparse = sparse.FindLowest(text);
-  Check(gotSparse == want, "sparse automaton differs from the plain scan", Describe(patterns, text, gotSparse, want));
+  FUZZ_CHECK(gotSparse == want, "sparse automaton differs from the plain scan", Describe(patterns, text, gotSparse, want));
 }
 
 }  // namespace

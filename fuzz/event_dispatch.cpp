@@ -33,7 +33,6 @@
 #include "core/support/AuxStr.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::RuleText;
 using fuzz::Shown;
 
@@ -66,14 +65,14 @@ class FuzzMemory final : public platform::ProcessMemory {
 
   std::size_t Read(std::uint32_t pid, std::uint32_t address, void* buffer, std::size_t length) override {
     reads.push_back({pid, address, length});
-    Check(length <= engine::kMaxPayloadRead, "a payload read beyond 64 KiB");
+    FUZZ_CHECK(length <= engine::kMaxPayloadRead, "a payload read beyond 64 KiB");
     if (length > 0) std::memset(buffer, 0xA5, length);  // the whole buffer must be there
     const std::string bytes = Serve(pid, address, length);
     if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
     return bytes.size();
   }
   void Write(std::uint32_t pid, std::uint32_t address, const void* data, std::size_t size) override {
-    Check(size >= 1 && size <= 8, "a cell write of an odd size", std::to_string(size));
+    FUZZ_CHECK(size >= 1 && size <= 8, "a cell write of an odd size", std::to_string(size));
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     for (std::size_t i = 0; i < size; ++i) cells[{pid, address + static_cast<std::uint32_t>(i)}] = bytes[i];
   }
@@ -250,7 +249,7 @@ class Harness {
   void Run() {
     while (!in_.Empty()) {
       Send(0);
-      Check(!state_.networkBusy && !state_.systemBusy, "a busy flag is left set after a message");
+      FUZZ_CHECK(!state_.networkBusy && !state_.systemBusy, "a busy flag is left set after a message");
     }
   }
 
@@ -466,12 +465,12 @@ void Harness::Send(int depth) {
   if (systemDecided) systemPass = ModelSystemVerdict(sys, systemPromptNeeded, systemPreset, differentSignature);
 
   const std::intptr_t result = dispatcher_.OnCopyData(wParam, buffer.get(), size);
-  Check(result == 1, "a message result other than 1");
+  FUZZ_CHECK(result == 1, "a message result other than 1");
 
   const int networkAsked = networkPrompt_.asked - networkAskedBefore;
   const int systemAsked = systemPrompt_.asked - systemAskedBefore;
-  if (!networkDecided) Check(networkAsked == 0, "the network prompt was asked about an undecided event");
-  if (!systemDecided) Check(systemAsked == 0, "the system prompt was asked about an undecided event");
+  if (!networkDecided) FUZZ_CHECK(networkAsked == 0, "the network prompt was asked about an undecided event");
+  if (!systemDecided) FUZZ_CHECK(systemAsked == 0, "the system prompt was asked about an undecided event");
 
   if (!handled) {
     // Ignored: nothing read, nothing written.
@@ -486,21 +485,21 @@ void Harness::Send(int depth) {
       Expect(pid, sys.answerCell, events::kAnswerBusy);
     }
   } else if (systemDecided) {
-    Check(systemAsked == (systemPromptNeeded ? 1 : 0), "the system prompt was asked wrongly");
+    FUZZ_CHECK(systemAsked == (systemPromptNeeded ? 1 : 0), "the system prompt was asked wrongly");
     if (systemPromptNeeded) {
-      Check(systemPrompt_.lastPreset == systemPreset, "the system prompt's preset answer");
-      Check(systemPrompt_.lastDifferentSignature == differentSignature, "the system prompt's signature warning");
+      FUZZ_CHECK(systemPrompt_.lastPreset == systemPreset, "the system prompt's preset answer");
+      FUZZ_CHECK(systemPrompt_.lastDifferentSignature == differentSignature, "the system prompt's signature warning");
       systemPass = systemPrompt_.lastAnswer.pass;
     }
     Expect(pid, sys.verdictCell, systemPass ? events::kVerdictPass : events::kVerdictDrop);
     Expect(pid, sys.answerCell, events::kAnswerDecided);
   } else if (networkDecided) {
-    Check(memory_.reads.size() == readsBefore + 1, "the payload was not read exactly once");
+    FUZZ_CHECK(memory_.reads.size() == readsBefore + 1, "the payload was not read exactly once");
     const FuzzMemory::ReadCall& read = memory_.reads.back();
-    Check(read.pid == pid && read.address == net.payloadAddress &&
+    FUZZ_CHECK(read.pid == pid && read.address == net.payloadAddress &&
               read.length == (net.payloadLength < engine::kMaxPayloadRead ? net.payloadLength : engine::kMaxPayloadRead),
           "the payload read asked for other bytes");
-    Check(SameView(dispatcher_.LastNetworkEvent(), *view), "the decoded network event differs",
+    FUZZ_CHECK(SameView(dispatcher_.LastNetworkEvent(), *view), "the decoded network event differs",
           "application " + Shown(dispatcher_.LastNetworkEvent().application) + " want " + Shown(view->application) +
               "\npayload " + Shown(dispatcher_.LastNetworkEvent().payload) + " want " + Shown(view->payload));
     bool pass = true, found = false;
@@ -515,9 +514,9 @@ void Harness::Send(int depth) {
       if (contentAction == "DROP") pass = false;
       if (contentAction == "PASS") pass = true;
     }
-    Check(networkAsked == (found ? 0 : 1), "the network prompt was asked wrongly");
+    FUZZ_CHECK(networkAsked == (found ? 0 : 1), "the network prompt was asked wrongly");
     if (!found) {
-      Check(!networkPrompt_.lastPreset, "the network prompt's preset answer is not DROP");
+      FUZZ_CHECK(!networkPrompt_.lastPreset, "the network prompt's preset answer is not DROP");
       const engine::NetworkPromptAnswer& answer = networkPrompt_.lastAnswer;
       pass = answer.pass;
       speed = answer.saveChoice && answer.boxes.maxSpeed ? engine::ParseSpeedLimit(answer.maxSpeedText) : 0;
@@ -526,8 +525,8 @@ void Harness::Send(int depth) {
     Expect(pid, net.answerCell, events::kAnswerDecided);
     ExpectInt32(pid, net.speedCell, speed);
   }
-  if (!networkDecided) Check(memory_.reads.size() == readsBefore, "a payload was read for an undecided event");
-  Check(memory_.cells == expected_, "the cells written differ from the outcome table");
+  if (!networkDecided) FUZZ_CHECK(memory_.reads.size() == readsBefore, "a payload was read for an undecided event");
+  FUZZ_CHECK(memory_.cells == expected_, "the cells written differ from the outcome table");
   depth_ = savedDepth;
 }
 

@@ -18,7 +18,6 @@
 #include "core/support/AuxStr.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 
 namespace {
@@ -50,7 +49,7 @@ Records PlainRecords(std::string_view contents, std::size_t fieldCount) {
 Records ParsedRecords(std::string_view contents, std::size_t fieldCount, std::size_t chunk) {
   Records records;
   const stores::RecordHandler handler = [&](const std::vector<std::string_view>& fields) {
-    Check(fields.size() == fieldCount, "a record with another number of fields");
+    FUZZ_CHECK(fields.size() == fieldCount, "a record with another number of fields");
     records.emplace_back(fields.begin(), fields.end());
   };
   if (chunk == 0) {
@@ -100,7 +99,7 @@ Records ExpectedRows(std::size_t kind, const Records& records) {
 }
 
 Records ContentRows(const stores::RuleLists& lists) {
-  Check(lists.contentPatterns.Count() == lists.contentActions.Count(), "content lists differ in length");
+  FUZZ_CHECK(lists.contentPatterns.Count() == lists.contentActions.Count(), "content lists differ in length");
   Records rows;
   for (std::size_t i = 0; i < lists.contentPatterns.Count(); ++i) {
     rows.push_back({lists.contentPatterns.At(i).caption, lists.contentActions.At(i).caption});
@@ -217,9 +216,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const Records plain = PlainRecords(contents, file.fields);
   const Records whole = ParsedRecords(contents, file.fields, 0);
-  Check(whole == plain, "records parsed differ from the plain reading", "parsed:\n" + Describe(whole) + "plain:\n" + Describe(plain));
+  FUZZ_CHECK(whole == plain, "records parsed differ from the plain reading", "parsed:\n" + Describe(whole) + "plain:\n" + Describe(plain));
   if (chunk != 0) {
-    Check(ParsedRecords(contents, file.fields, chunk) == plain, "records parsed in chunks differ",
+    FUZZ_CHECK(ParsedRecords(contents, file.fields, chunk) == plain, "records parsed in chunks differ",
           "chunk " + std::to_string(chunk));
   }
 
@@ -227,10 +226,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Records afterAppend;
   const Records loaded = LoadRewriteAppend(kind, afterAppend);
   const Records expected = ExpectedRows(kind, plain);
-  Check(loaded == expected, "loaded rows differ from the file's records",
+  FUZZ_CHECK(loaded == expected, "loaded rows differ from the file's records",
         "loaded:\n" + Describe(loaded) + "expected:\n" + Describe(expected));
   const Records reloaded = Load(kind);
-  Check(reloaded == afterAppend, "the rewritten and appended file loads differently",
+  FUZZ_CHECK(reloaded == afterAppend, "the rewritten and appended file loads differently",
         "list:\n" + Describe(afterAppend) + "file:\n" + Describe(reloaded));
   return 0;
 }

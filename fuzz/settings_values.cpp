@@ -15,7 +15,6 @@
 #include "core/settings/SwitchHandlers.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 using settings::StoredString;
 
@@ -113,13 +112,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings::ReadSettings(store, read);
   } catch (const settings::InvalidSettingType& error) {
     threw = true;
-    Check(store.keyExists && firstNotString < kReadOrder.size(), "a value of another type was reported wrongly");
-    Check(error.what() == std::string("Invalid data type for '") + kReadOrder[firstNotString] + "'",
+    FUZZ_CHECK(store.keyExists && firstNotString < kReadOrder.size(), "a value of another type was reported wrongly");
+    FUZZ_CHECK(error.what() == std::string("Invalid data type for '") + kReadOrder[firstNotString] + "'",
           "message of a value of another type", error.what());
   }
-  Check(threw == (store.keyExists && firstNotString < kReadOrder.size()), "a value of another type went unnoticed");
+  FUZZ_CHECK(threw == (store.keyExists && firstNotString < kReadOrder.size()), "a value of another type went unnoticed");
   if (!store.keyExists) {
-    Check(Same(read, defaults), "a missing key changed the settings");
+    FUZZ_CHECK(Same(read, defaults), "a missing key changed the settings");
     return 0;
   }
 
@@ -129,35 +128,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (i < firstNotString) {
       const auto found = store.values.find(kReadOrder[i]);
       const bool on = found != store.values.end() && found->second.text == "yes";
-      Check(SwitchOf(read, i) == on, "a switch does not read as exactly \"yes\"", kReadOrder[i]);
+      FUZZ_CHECK(SwitchOf(read, i) == on, "a switch does not read as exactly \"yes\"", kReadOrder[i]);
     } else {
-      Check(SwitchOf(read, i) == SwitchOf(defaults, i), "a switch after a value of another type changed",
+      FUZZ_CHECK(SwitchOf(read, i) == SwitchOf(defaults, i), "a switch after a value of another type changed",
             kReadOrder[i]);
     }
   }
   if (firstNotString == kReadOrder.size()) {
     const auto found = store.values.find(settings::kLoggingLevelValue);
     const std::string text = found == store.values.end() ? std::string() : found->second.text;
-    Check(read.loggingLevel == ExpectedLevel(text), "logging level", Shown(text));
-    Check(read.profilingMenuChecked == read.learningMode, "the profiling menu mark does not follow learning mode");
+    FUZZ_CHECK(read.loggingLevel == ExpectedLevel(text), "logging level", Shown(text));
+    FUZZ_CHECK(read.profilingMenuChecked == read.learningMode, "the profiling menu mark does not follow learning mode");
   }
 
   // Saved and read again: the same settings.
   MemoryStore saved;
   settings::SaveSettings(saved, read);
-  Check(saved.values.size() == kReadOrder.size(), "not every value was saved");
+  FUZZ_CHECK(saved.values.size() == kReadOrder.size(), "not every value was saved");
   settings::Settings again;
   settings::ReadSettings(saved, again);
   settings::Settings expected = read;
   expected.profilingMenuChecked = read.learningMode;
-  Check(Same(again, expected), "saved settings read back differently");
+  FUZZ_CHECK(Same(again, expected), "saved settings read back differently");
 
   // The menu item twice is no change.
   settings::Settings toggled = read;
   settings::enableprofilingmode1Click(toggled);
-  Check(toggled.learningMode != read.learningMode && toggled.profilingMenuChecked == toggled.learningMode,
+  FUZZ_CHECK(toggled.learningMode != read.learningMode && toggled.profilingMenuChecked == toggled.learningMode,
         "the profiling menu item did not invert learning mode");
   settings::enableprofilingmode1Click(toggled);
-  Check(toggled.learningMode == read.learningMode, "the profiling menu item twice changed learning mode");
+  FUZZ_CHECK(toggled.learningMode == read.learningMode, "the profiling menu item twice changed learning mode");
   return 0;
 }

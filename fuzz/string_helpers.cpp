@@ -12,7 +12,6 @@
 #include "core/support/AuxStr.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::Shown;
 
 namespace {
@@ -46,15 +45,15 @@ bool ReferenceHex(std::string_view digits, unsigned long long& value) {
 
 void CheckCase(std::string_view text) {
   const std::string upper = support::AuxUpperCase(text);
-  Check(upper.size() == text.size(), "upper-casing changed the length", Shown(text));
+  FUZZ_CHECK(upper.size() == text.size(), "upper-casing changed the length", Shown(text));
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     const char want = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    Check(upper[i] == want, "upper-casing changed a byte other than a to z", Shown(text));
+    FUZZ_CHECK(upper[i] == want, "upper-casing changed a byte other than a to z", Shown(text));
   }
   std::string inPlace(text);
   support::AuxUpperCaseInPlace(inPlace);
-  Check(inPlace == upper, "in-place upper-casing differs", Shown(text));
+  FUZZ_CHECK(inPlace == upper, "in-place upper-casing differs", Shown(text));
 }
 
 void CheckTrims(std::string_view text) {
@@ -63,10 +62,10 @@ void CheckTrims(std::string_view text) {
   const std::string both = support::AuxTrim(text);
   const std::size_t first = text.find_first_not_of(' ');
   const std::size_t last = text.find_last_not_of(' ');
-  Check(left == (first == std::string_view::npos ? std::string_view() : text.substr(first)), "AuxTrimLeft", Shown(text));
-  Check(right == (last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1)), "AuxTrimRight",
+  FUZZ_CHECK(left == (first == std::string_view::npos ? std::string_view() : text.substr(first)), "AuxTrimLeft", Shown(text));
+  FUZZ_CHECK(right == (last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1)), "AuxTrimRight",
         Shown(text));
-  Check(both == (first == std::string_view::npos ? std::string_view() : text.substr(first, last - first + 1)),
+  FUZZ_CHECK(both == (first == std::string_view::npos ? std::string_view() : text.substr(first, last - first + 1)),
         "AuxTrim", Shown(text));
 }
 
@@ -88,7 +87,7 @@ void CheckAuxStrToInt(std::string_view text) {
     if (ReferenceDecimal(rest, value) && value >= INT_MIN && value <= INT_MAX) want = static_cast<std::int32_t>(value);
   }
   const std::int32_t got = support::AuxStrToInt(text);
-  Check(got == want, "AuxStrToInt", Shown(text) + " gave " + std::to_string(got) + ", want " + std::to_string(want));
+  FUZZ_CHECK(got == want, "AuxStrToInt", Shown(text) + " gave " + std::to_string(got) + ", want " + std::to_string(want));
 }
 
 void CheckTryStrToInt(std::string_view text) {
@@ -114,12 +113,12 @@ void CheckTryStrToInt(std::string_view text) {
   if (negative) want = -want;
   std::int32_t got = 12345;
   const bool ok = support::TryStrToInt(text, got);
-  Check(ok == wantOk, "TryStrToInt accepts or refuses wrongly", Shown(text));
+  FUZZ_CHECK(ok == wantOk, "TryStrToInt accepts or refuses wrongly", Shown(text));
   if (ok) {
-    Check(got == static_cast<std::int32_t>(want), "TryStrToInt value", Shown(text) + " gave " + std::to_string(got));
+    FUZZ_CHECK(got == static_cast<std::int32_t>(want), "TryStrToInt value", Shown(text) + " gave " + std::to_string(got));
   } else {
-    Check(got == 12345, "a refused TryStrToInt changed its output", Shown(text));
-    Check(support::InvalidIntegerMessage(text) == "'" + std::string(text) + "' is not a valid integer value",
+    FUZZ_CHECK(got == 12345, "a refused TryStrToInt changed its output", Shown(text));
+    FUZZ_CHECK(support::InvalidIntegerMessage(text) == "'" + std::string(text) + "' is not a valid integer value",
           "InvalidIntegerMessage", Shown(text));
   }
 }
@@ -127,10 +126,10 @@ void CheckTryStrToInt(std::string_view text) {
 void CheckPathParts(std::string_view path) {
   const std::string_view file = support::FileNamePart(path);
   const std::string_view directory = support::DirectoryPart(path);
-  Check(std::string(directory) + std::string(file) == path, "directory part + file name part is not the path",
+  FUZZ_CHECK(std::string(directory) + std::string(file) == path, "directory part + file name part is not the path",
         Shown(path));
-  Check(file.find_first_of("\\:") == std::string_view::npos, "file name part holds a separator", Shown(path));
-  Check(directory.empty() || directory.back() == '\\' || directory.back() == ':',
+  FUZZ_CHECK(file.find_first_of("\\:") == std::string_view::npos, "file name part holds a separator", Shown(path));
+  FUZZ_CHECK(directory.empty() || directory.back() == '\\' || directory.back() == ':',
         "directory part does not end at a separator", Shown(path));
 }
 

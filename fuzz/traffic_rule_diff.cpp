@@ -11,7 +11,6 @@
 #include "core/stores/RuleLists.h"
 
 using namespace palisor;
-using fuzz::Check;
 using fuzz::RuleText;
 using fuzz::Shown;
 
@@ -55,13 +54,13 @@ void Lookup(engine::TrafficRuleMatcher& matcher, const stores::ListModel& rules,
   using Column = stores::RuleLists::TrafficColumn;
   const std::size_t want = engine::FindFirstTrafficRulePlain(rules, e);
   const std::size_t got = matcher.FindFirst(e);
-  Check(got == want, "traffic rule lookup differs from the plain loop", Describe(rules, e, got, want));
+  FUZZ_CHECK(got == want, "traffic rule lookup differs from the plain loop", Describe(rules, e, got, want));
   if (got == engine::TrafficRuleMatcher::kNoMatch) return;
   const stores::Row& row = rules.At(got);
   const engine::CompiledTrafficRule& rule = matcher.Rule(got);
-  Check(rule.action == engine::ParseRuleAction(row.Column(Column::kAction)), "matched rule has another action",
+  FUZZ_CHECK(rule.action == engine::ParseRuleAction(row.Column(Column::kAction)), "matched rule has another action",
         Describe(rules, e, got, want));
-  Check(rule.speedLimit == engine::ParseSpeedLimit(row.Column(Column::kMaxSpeed)),
+  FUZZ_CHECK(rule.speedLimit == engine::ParseSpeedLimit(row.Column(Column::kMaxSpeed)),
         "matched rule has another bandwidth limit", Describe(rules, e, got, want));
 }
 
