@@ -36,6 +36,12 @@ else
   count "native build" 0 1
 fi
 
+log "fuzz smoke run (libFuzzer, a few seconds per target on its corpus)"
+PALISOR_FUZZ_BUILD_DIR="$BUILD/fuzz" bash scripts/fuzz.sh --smoke 2>&1 | tee "$BUILD/fuzz-smoke.log"
+p=$(sed -nE 's/^fuzz: ([0-9]+) passed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
+f=$(sed -nE 's/^fuzz: [0-9]+ passed, ([0-9]+) failed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
+count "fuzz targets" "${p:-0}" "${f:-1}"
+
 log "Windows build (MinGW-w64 i686)"
 LIBJPEG_ARGS=()
 [ -f scripts/libjpeg.sh ] && LIBJPEG_ARGS=(-DPALISOR_LIBJPEG_DIR="$BUILD/deps/libjpeg-i686")
