@@ -21,7 +21,7 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   shift
 fi
 
-if ! CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPALISOR_FUZZ=ON \
+if ! CC=clang CXX=clang++ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE= -DCMAKE_CXX_FLAGS="-O1 -g" -DPALISOR_FUZZ=ON \
        -DPALISOR_TESTS=OFF -DPALISOR_WERROR=ON >/dev/null ||
    ! cmake --build "$BUILD" -j2 >"$BUILD/build.log" 2>&1; then
   tail -30 "$BUILD/build.log" 2>/dev/null
