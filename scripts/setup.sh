@@ -3,7 +3,7 @@
 # Idempotent: a second run installs nothing and takes a second.
 set -euo pipefail
 
-need_pkgs=(cmake make g++ googletest
+need_pkgs=(cmake make g++ googletest clang libclang-rt-14-dev
            g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
            wine wine32:i386 xvfb xauth imagemagick fp-utils python3)
 

@@ -39,6 +39,12 @@ else
   count "native build" 0 1
 fi
 
+log "fuzz smoke run (libFuzzer, a few seconds per target on its corpus)"
+PALISOR_FUZZ_BUILD_DIR="$BUILD/fuzz" bash scripts/fuzz.sh --smoke 2>&1 | tee "$BUILD/fuzz-smoke.log"
+p=$(sed -nE 's/^fuzz: ([0-9]+) passed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
+f=$(sed -nE 's/^fuzz: [0-9]+ passed, ([0-9]+) failed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
+count "fuzz targets" "${p:-0}" "${f:-1}"
+
 log "Windows build (MinGW-w64 $PALISOR_WINDOWS_ARCH)"
 [ "$PALISOR_WINDOWS_ARCH" = i686 ] ||
   echo "this machine runs no 32-bit x86 code: the Windows tests run the x86_64 build of the same sources"
