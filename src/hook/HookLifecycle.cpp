@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include "hook/EventSpace.h"
 #include "hook/FirewallWindow.h"
 #include "hook/HookRuntime.h"
 #include "hook/HookTable.h"
@@ -170,10 +171,14 @@ extern "C" DWORD WINAPI RemoveHooks(LPVOID) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
-      return AttachRuntime(instance) ? TRUE : FALSE;
+      return AttachRuntime(instance) && AttachEventSpaces() ? TRUE : FALSE;
+    case DLL_THREAD_DETACH:
+      FreeThreadEventSpace();
+      break;
     case DLL_PROCESS_DETACH:
       if (reserved) break;  // the process ends: nothing to give back
       WithdrawHooks();      // unloaded by someone else while hooked: no slot may point here
+      DetachEventSpaces();
       DetachRuntime();
       break;
     default:

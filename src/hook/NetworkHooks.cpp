@@ -1,3 +1,4 @@
+#include "hook/EventSpace.h"
 #include "hook/NetworkHooks.h"
 
 #include <windows.h>
@@ -36,7 +37,7 @@ static_assert(std::is_same_v<decltype(&Mine_connect), decltype(&::connect)>);
 static_assert(std::is_same_v<decltype(&Mine_bind), decltype(&::bind)>);
 
 // The firewall reads no more than this much of a payload; a gathered payload is clipped to it.
-constexpr std::size_t kMaxGatheredPayload = 64 * 1024;
+constexpr std::size_t kMaxGatheredPayload = kMaxEventPayload;
 // The largest socket address structure a connection call's payload carries.
 constexpr int kMaxAddressPayload = sizeof(sockaddr_storage);
 
@@ -121,12 +122,15 @@ CallVerdict Decide(const SocketCall& call, const hooking::SocketEnds& ends, cons
   const PacketFilterQuery query{ProtocolOf(info),  ends.localAddr,  ends.localPort,
                                 ends.remoteAddr, ends.remotePort, info && info->sourceIsRemote};
   if (CheckPacketFilter(query) == PacketFilterVerdict::Drop) return {false, 0};
-  hooking::Cells cells = hooking::kPresetCells;
+  EventSpace space;
+  hooking::Cells* cells = space.Cells();
+  const void* named = space.Payload(payload, length);
+  if (!cells || (payload && !named)) return {true, 0};  // nothing to name: the call goes on unasked
   events::NetworkEventRecord record;
-  hooking::FillNetworkRecord(record, Identity(), {call.operation, ends, AddressOf(payload), length},
-                             AddressesOf(cells));
+  hooking::FillNetworkRecord(record, Identity(), {call.operation, ends, AddressOf(named), length},
+                             AddressesOf(*cells));
   WindowLink link(events::kNetworkEventMessage, &record, sizeof record);
-  return Ask(hooking::EventKind::Network, cells, link);
+  return Ask(hooking::EventKind::Network, *cells, link);
 }
 
 CallVerdict DecideData(const SocketCall& call, const void* data, std::uint32_t length) {

@@ -1,3 +1,4 @@
+#include "hook/EventSpace.h"
 #include "hook/SystemHooks.h"
 
 #include <atomic>
@@ -139,23 +140,27 @@ void AppendKeyPath(TargetWriter& target, HKEY key) {
 template <class... Parts>
 CallVerdict Decide(SystemOperation operation, const Parts&... parts) {
   OwnWork own;
-  hooking::Cells cells = hooking::kPresetCells;
+  EventSpace space;
+  hooking::Cells* cells = space.Cells();
+  if (!cells) return {true, 0};  // nothing to name: the call goes on unasked
   events::SystemEventRecord record{};
-  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(cells));
+  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(*cells));
   {
     TargetWriter target(record);
     (target.Append(parts), ...);
   }
   WindowLink link(events::kSystemEventMessage, &record, sizeof record);
-  return Ask(hooking::EventKind::System, cells, link);
+  return Ask(hooking::EventKind::System, *cells, link);
 }
 
 template <class Char>
 CallVerdict DecideRegistry(SystemOperation operation, HKEY key, const Char* name) {
   OwnWork own;
-  hooking::Cells cells = hooking::kPresetCells;
+  EventSpace space;
+  hooking::Cells* cells = space.Cells();
+  if (!cells) return {true, 0};  // nothing to name: the call goes on unasked
   events::SystemEventRecord record{};
-  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(cells));
+  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(*cells));
   {
     TargetWriter target(record);
     AppendKeyPath(target, key);
@@ -163,7 +168,7 @@ CallVerdict DecideRegistry(SystemOperation operation, HKEY key, const Char* name
     target.Append(name);
   }
   WindowLink link(events::kSystemEventMessage, &record, sizeof record);
-  return Ask(hooking::EventKind::System, cells, link);
+  return Ask(hooking::EventKind::System, *cells, link);
 }
 
 template <class Result>

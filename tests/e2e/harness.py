@@ -11,6 +11,7 @@ WINEPREFIX and DISPLAY). Run alone, a test module makes its own in build/e2e/.
 import atexit
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -39,6 +40,7 @@ BUILD = Path(os.environ.get("PALISOR_WIN32_BUILD", ROOT / "build" / ("win32" if 
 BIN = BUILD / "bin"
 TOOLS = BUILD / "tools"
 WORK = Path(os.environ.get("PALISOR_E2E_WORK", ROOT / "build" / "e2e"))
+EVIDENCE = WORK / "failures"
 
 CONFIG_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Palisor\Config"
 SPLASH_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Palisor\Splash"
@@ -116,6 +118,70 @@ class WineSession:
             self._xvfb.wait(timeout=30)
 
 
+def windows_processes():
+    """(Unix pid, Windows file name in upper case) of every Windows program of this run's prefix."""
+    prefix = session().env["WINEPREFIX"].encode()
+    found = []
+    for entry in os.scandir("/proc"):
+        if not entry.name.isdigit():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry.name, "rb") as environ:
+                if b"WINEPREFIX=" + prefix + b"\0" not in environ.read() + b"\0":
+                    continue
+            with open("/proc/%s/cmdline" % entry.name, "rb") as cmdline:
+                program = cmdline.read().split(b"\0", 1)[0].decode("latin-1")
+        except OSError:
+            continue  # ended meanwhile, or not ours to read
+        if program.lower().endswith(".exe"):
+            found.append((int(entry.name), program.replace("/", "\\").rsplit("\\", 1)[-1].upper()))
+    return found
+
+
+def kill_programs(*names, timeout=60):
+    """Ends every program of these file names at once, as TerminateProcess does (the wine server
+    sees it gone), without starting a Windows program that a started firewall would hold or guard.
+    Returns whether none is left."""
+    wanted = {name.upper() for name in names}
+
+    def left():
+        return [pid for pid, name in windows_processes() if name in wanted]
+
+    for pid in left():
+        try:
+            os.kill(pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+    return wait_until(lambda: not left(), timeout)
+
+
+def tool_names():
+    return sorted(path.name.upper() for path in TOOLS.glob("*.exe"))
+
+
+def end_leftovers():
+    """Ends Palisor and the test tools where a test left them running; returns their names."""
+    wanted = set(tool_names()) | {"PALISOR.EXE"}
+    left = sorted({name for _, name in windows_processes() if name in wanted})
+    if left:
+        kill_programs(*left)
+    return left
+
+
+def keep_evidence(test_id):
+    """Keeps what shows why a test failed in EVIDENCE/<test id>/: a screenshot of the display, the
+    files of the program directories in use, and the prefix's programs. Returns the folder."""
+    folder = EVIDENCE / "".join(c if c.isalnum() or c in "._-" else "_" for c in test_id)[:150]
+    folder.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["import", "-display", session().env["DISPLAY"], "-window", "root", str(folder / "screen.png")],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    for directory in ProgramDir.live:
+        for path in directory.glob("*.txt"):
+            shutil.copy2(path, folder / ("%s-%s" % (directory.name, path.name)))
+    (folder / "programs.txt").write_text("".join("%d %s\n" % entry for entry in windows_processes()))
+    return folder
+
+
 def session():
     global _session
     if _session is None:
@@ -172,9 +238,12 @@ def decode_records(data, field_count):
 class ProgramDir:
     """A fresh program directory holding Palisor.exe and its libraries, removed afterwards."""
 
+    live = []  # the directories in use now, for the evidence of a failure
+
     def __init__(self, name, keep_files=("Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm")):
         WORK.mkdir(parents=True, exist_ok=True)
         self.path = Path(tempfile.mkdtemp(prefix=name + "-", dir=WORK))
+        ProgramDir.live.append(self.path)
         for file_name in keep_files:
             source = BIN / file_name
             if source.exists():
@@ -184,6 +253,8 @@ class ProgramDir:
         return self
 
     def __exit__(self, *exc):
+        if self.path in ProgramDir.live:
+            ProgramDir.live.remove(self.path)
         shutil.rmtree(self.path, ignore_errors=True)
 
     def file(self, name):
@@ -272,22 +343,15 @@ class Palisor:
                       timeout=timeout_ms / 1000 + 30)
         if result.returncode != 0:
             raise AssertionError("Palisor's main window did not appear")
-        time.sleep(0.1)  # the deferred start runs 10 ms after the message loop starts
 
     def running(self):
-        return tool("wintool", "pids", "Palisor.exe").returncode == 0
+        return any(name == "PALISOR.EXE" for _, name in windows_processes())
 
     def stop(self):
         """Kills Palisor and waits until no copy is left, so the next start is not a second copy."""
-        tool("wintool", "kill", "Palisor.exe")
-        try:
-            self.process.wait(timeout=15)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-        deadline = time.time() + 15
-        while self.running() and time.time() < deadline:
-            tool("wintool", "kill", "Palisor.exe")
-            time.sleep(0.2)
+        if not kill_programs("Palisor.exe"):
+            raise AssertionError("Palisor.exe did not end when killed")
+        self.process.wait(timeout=60)
         # A killed firewall leaves its hook library in the processes it guarded (Wine's own
         # services among them): take it out, so that later tests start from unguarded processes.
         if (self.program.path / "PalisorDLL.dll").exists() and (TOOLS / "fakefirewall.exe").exists():

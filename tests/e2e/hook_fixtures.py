@@ -13,7 +13,7 @@ import threading
 import time
 from pathlib import Path
 
-from harness import BIN, WORK, parse_fields, start_tool, tool, windows_path
+from harness import BIN, WORK, kill_programs, parse_fields, start_tool, tool, windows_path
 
 NETWORK_OPS = {"RECEIVE": 0, "SEND": 1, "RECVFROM": 2, "SENDTO": 3, "WSASEND": 4, "WSARECV": 5, "ACCEPT": 6,
                "CONNECT": 7, "BIND": 8}
@@ -131,7 +131,7 @@ class FakeFirewall:
         return self.removal
 
     def kill(self):
-        tool("wintool", "kill", "fakefirewall.exe")
+        kill_programs("fakefirewall.exe")
         self.process.wait(timeout=30)
 
     def __enter__(self):

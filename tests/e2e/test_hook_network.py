@@ -3,7 +3,7 @@ and the calls pass, fail with WSAEACCES, wait on busy answers or are throttled a
 import time
 import unittest
 
-from harness import parse_fields, start_tool, tool
+from harness import start_tool, tool
 from hook_fixtures import (AWAIT_HOOK, NETWORK_OPS, WSAEACCES, FakeFirewall, LineReader, finish, lines_with,
                            start_server)
 

@@ -4,7 +4,7 @@ programs."""
 import time
 import unittest
 
-from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, parse_fields, start_tool, tool
+from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, kill_programs, parse_fields, start_tool, tool
 from hook_fixtures import (AWAIT_HOOK, ERROR_ACCESS_DENIED, WSAEACCES, LineReader, finish, lines_with,
                            remove_hook_library, start_server)
 
@@ -41,8 +41,7 @@ class RunningPalisor:
         # A killed Palisor.exe leaves the library it placed (its own copy) behind: no later test may
         # meet its hooks.
         remove_hook_library(self.program.path)
-        for name in ("tcpclient.exe", "tcpserver.exe", "syscalls.exe"):
-            tool("wintool", "kill", name)  # nor a test program of this module
+        kill_programs("tcpclient.exe", "tcpserver.exe", "syscalls.exe")  # nor a test program of this module
 
 
 class PalisorRulesTest(unittest.TestCase):

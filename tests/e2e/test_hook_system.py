@@ -4,7 +4,7 @@ a hooked program and lookups with GetProcAddress are guarded too."""
 import unittest
 
 from harness import TOOLS, parse_fields, tool, windows_path
-from hook_fixtures import AWAIT_HOOK, ERROR_ACCESS_DENIED, NETWORK_OPS, FakeFirewall, lines_with
+from hook_fixtures import AWAIT_HOOK, ERROR_ACCESS_DENIED, NETWORK_OPS, FakeFirewall
 
 SYSTEM_OPS = {"EXECUTE": 0, "LOAD LIBRARY": 1, "ACCESS FILE": 2, "OPEN FILE": 3, "DELETE FILE": 4, "GET ADDRESS": 5,
               "DELETE KEY VALUE": 6, "WRITE KEY VALUE": 7, "READ KEY VALUE": 8, "DELETE KEY": 9}

@@ -8,7 +8,8 @@ import subprocess
 import time
 import unittest
 
-from harness import WINE, BIN, DEFAULT_SETTINGS, TOOLS, Palisor, ProgramDir, encode_records, session, tool, windows_path
+from harness import (BIN, DEFAULT_SETTINGS, TOOLS, WINE, Palisor, ProgramDir, encode_records, session, tool, wait_until,
+                     windows_path)
 from hook_fixtures import FakeFirewall, finish, start_server
 
 PASS_EVERYTHING = ["*.*", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"]
@@ -46,15 +47,6 @@ def gui(*args):
 def log_messages(program):
     """The messages of the lines of "SysLog.txt", without their time stamps."""
     return [line.split(" : ", 1)[1] for line in program.read_lines("SysLog.txt") if " : " in line]
-
-
-def wait_until(condition, timeout=20.0):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if condition():
-            return True
-        time.sleep(0.2)
-    return condition()
 
 
 def guarded_run(name, *args, attempts=10):
@@ -238,8 +230,9 @@ class AdvancedRulesTest(FirewallRunningMixin, unittest.TestCase):
 
         self.palisor.stop()
         self.palisor = type(self).palisor = Palisor(self.program, settings=dict(DEFAULT_SETTINGS))
-        rows = gui("rows", "RulesGrid").stdout.splitlines()
-        self.assertEqual(rows, ["|".join(rule) for rule in expected])
+        shown = ["|".join(rule) for rule in expected]
+        wait_until(lambda: gui("rows", "RulesGrid").stdout.splitlines() == shown, timeout=30.0)
+        self.assertEqual(gui("rows", "RulesGrid").stdout.splitlines(), shown)
         self.assertEqual(gui("enabled", "pAdvNetGuard").returncode, 1, "the editor waits for the filter")
 
 

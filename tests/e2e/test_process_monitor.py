@@ -4,10 +4,9 @@ lists, the message for a process that has already ended, the shortcut keys and t
 import hashlib
 import shutil
 import subprocess
-import time
 import unittest
 
-from harness import WINE, TOOLS, Palisor, ProgramDir, session, start_tool, tool, windows_path
+from harness import TOOLS, WINE, Palisor, ProgramDir, session, start_tool, tool, wait_until, windows_path
 
 HELPER = "pmhelper.exe"  # a copy of the sleeper tool under a name of its own
 ERROR_INVALID_PARAMETER = 87  # what opening a process id that names no process fails with
@@ -28,15 +27,6 @@ def pids(name):
     return [int(pid) for pid in tool("wintool", "pids", name).stdout.split()]
 
 
-def wait_until(condition, timeout=15):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.1)
-    return True
-
-
 class Helper:
     """The helper executable in the program directory, running until it is ended."""
 
@@ -49,7 +39,7 @@ class Helper:
         self.process = subprocess.Popen([WINE, str(self.file), "300"], env=session().env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         started = []
-        if not wait_until(lambda: started.extend(set(pids(HELPER)) - before) or started):
+        if not wait_until(lambda: started.extend(set(pids(HELPER)) - before) or started, timeout=60):
             raise AssertionError("the helper process did not start")
         self.pid = started[0]
 
@@ -64,7 +54,7 @@ class Helper:
         tool("wintool", "kill", HELPER)
         if not self.ended_within(15):
             self.process.kill()
-        wait_until(lambda: self.pid not in pids(HELPER))
+        wait_until(lambda: self.pid not in pids(HELPER), timeout=60)
 
 
 def refresh():
@@ -141,7 +131,7 @@ class ProcessMonitorTest(unittest.TestCase):
     def test_shortcut_keys_work_in_the_grid_and_ctrl_c_elsewhere_ends_nothing(self):
         tool("uidriver", "tab", "TForm1", "Palisor", 1)  # "System Guard"
         self.assertEqual(tool("guicontrol", "shortcut", "Grid", "P").returncode, 0)
-        self.assertTrue(wait_until(lambda: row_index(self.helper.pid) is not None, timeout=10), "Ctrl+P refreshes")
+        self.assertTrue(wait_until(lambda: row_index(self.helper.pid) is not None, timeout=30), "Ctrl+P refreshes")
         select(self.helper.pid)
         self.assertEqual(tool("guicontrol", "shortcut", "lbAllowedApps", "C").returncode, 0)
         self.assertFalse(self.helper.ended_within(1), "Ctrl+C in the allowed list")

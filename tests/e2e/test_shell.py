@@ -36,12 +36,12 @@ def wait_until_no_palisor(timeout=20):
         time.sleep(0.2)
 
 
-def answer(window_class, title, *captions, timeout_ms=20000):
+def answer(window_class, title, *captions, timeout_ms=60000):
     """Starts promptclicker in the background; returns the Popen."""
     return start_tool("promptclicker", window_class, title, timeout_ms, *captions)
 
 
-def finish(clicker, timeout=40):
+def finish(clicker, timeout=90):
     out, _ = clicker.communicate(timeout=timeout)
     return clicker.returncode, out
 

@@ -1,7 +1,8 @@
 // Small window and process chores for the end-to-end tests:
 //   wintool wait-window CLASS TITLE TIMEOUT_MS [DISMISS_CLASS]
-//                                                waits until the window exists; prints its handle;
-//                                                meanwhile closes every DISMISS_CLASS window
+//                                                waits until the window exists and its thread
+//                                                takes messages (its creation is over); prints its
+//                                                handle; meanwhile closes every DISMISS_CLASS window
 //   wintool wait-gone CLASS TITLE TIMEOUT_MS     waits until no such window exists
 //   wintool close-window CLASS TITLE             posts WM_CLOSE to the window
 //   wintool kill EXE_NAME                        terminates every process of that file name
@@ -30,6 +31,10 @@ bool WaitFor(const char* className, const char* title, DWORD timeout, bool prese
       if (HWND unwanted = FindWindowA(dismiss, nullptr)) PostMessageA(unwanted, WM_CLOSE, 0, 0);
     }
     HWND window = Find(className, title);
+    DWORD_PTR ignored = 0;
+    if (window && present && !SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &ignored)) {
+      window = nullptr;  // still being created, or busy: looked at again
+    }
     if ((window != nullptr) == present) {
       if (present) std::printf("%p\n", static_cast<void*>(window));
       return true;
