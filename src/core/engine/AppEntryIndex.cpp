@@ -15,14 +15,11 @@ std::span<const std::uint32_t> AppEntryIndex::Candidates(std::string_view applic
   return candidates_;
 }
 
-// Only appends raise the row count by exactly the revision's growth: each other change grows the
-// revision without adding a row.
 void AppEntryIndex::CatchUp() {
   const std::size_t count = list_.Count();
   const std::uint64_t revision = list_.Revision();
   if (built_ && revision == revision_) return;
-  const bool onlyAppended = built_ && count >= indexedRows_ && revision - revision_ == count - indexedRows_;
-  if (!onlyAppended) {
+  if (!built_ || !list_.OnlyAppendedSince(revision_)) {
     rowsByCaption_.clear();
     captionsByLength_.clear();
     indexedRows_ = 0;

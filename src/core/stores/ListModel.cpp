@@ -13,7 +13,7 @@ const std::string& Row::Column(std::size_t column) const {
 void ListModel::Append(Row row) {
   row.subItems.resize(subItemCount_);
   rows_.push_back(std::move(row));
-  Changed();
+  Appended();
 }
 
 void ListModel::Append(std::string caption, std::vector<std::string> subItems) {
@@ -66,13 +66,18 @@ void ListModel::Select(int index) {
   selected_ = (index >= 0 && static_cast<std::size_t>(index) < rows_.size()) ? index : kNoSelection;
 }
 
-void ListModel::Changed() {
+void ListModel::Appended() {
   ++revision_;
   if (observer_) observer_->OnListChanged(*this);
 }
 
+void ListModel::Changed() {
+  lastRewrite_ = ++revision_;
+  if (observer_) observer_->OnListChanged(*this);
+}
+
 void ListModel::RowChanged(std::size_t index) {
-  ++revision_;
+  lastRewrite_ = ++revision_;
   if (observer_) observer_->OnRowChanged(*this, index);
 }
 

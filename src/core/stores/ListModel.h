@@ -66,11 +66,16 @@ class ListModel {
 
   // Grows by one with every change of the rows; derived indexes compare it to stay current.
   std::uint64_t Revision() const { return revision_; }
+  // Whether every change after `revision` was an Append: the rows that stood then stand unchanged
+  // at their indexes. An index that adds appended rows alone must ask this; the growth of the
+  // count against the revision cannot tell an append from an Assign that also adds rows.
+  bool OnlyAppendedSince(std::uint64_t revision) const { return revision <= revision_ && lastRewrite_ <= revision; }
 
   void SetObserver(ListObserver* observer) { observer_ = observer; }
 
  private:
-  void Changed();
+  void Appended();
+  void Changed();  // any change but an append
   void RowChanged(std::size_t index);
   // Puts the text in place; false for a column the row does not have.
   static bool PutText(Row& row, std::size_t column, std::string_view text);
@@ -79,6 +84,7 @@ class ListModel {
   std::vector<Row> rows_;
   int selected_ = kNoSelection;
   std::uint64_t revision_ = 0;
+  std::uint64_t lastRewrite_ = 0;  // the revision of the last change that was not an append
   ListObserver* observer_ = nullptr;
 };
 
