@@ -251,11 +251,11 @@ void EditTimings(const std::string& dir) {
     bench::KeepAlive(matcher.FindFirst(event));
     std::printf("%-58s command %7.2f ms, index %6.3f ms\n", what, edit, index);
   };
-  time("add a rule to 100,000 (Blockthisapplication1Click)", [&] { commands.Blockthisapplication1Click(); });
+  time("add a rule to 100,000 (Blockthisapplication1Click)", [&] { commands.BlockSelectedApplication(); });
   s.lists.rules.Select(50000);
-  time("delete rule 50,000 of 100,001 (Deleterule1Click)", [&] { commands.Deleterule1Click(); });
+  time("delete rule 50,000 of 100,001 (Deleterule1Click)", [&] { commands.DeleteSelectedRule(); });
   s.lists.rules.Select(0);
-  time("delete the first rule (Deleterule1Click)", [&] { commands.Deleterule1Click(); });
+  time("delete the first rule (Deleterule1Click)", [&] { commands.DeleteSelectedRule(); });
 }
 
 // A matching pass-all rule, then patterns none of which occur: every pattern is tried over the

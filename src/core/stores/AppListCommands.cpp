@@ -22,27 +22,27 @@ void AppListCommands::MoveSelected(ListModel& source, void (RuleLists::*rewriteS
                         entry.Column(RuleLists::kAppSignature), entry.Column(RuleLists::kAppOperation));
 }
 
-void AppListCommands::Clearaplicationlist1Click() {
+void AppListCommands::ClearAllowedList() {
   lists_.allowedApps.Clear();
   lists_.AllowedAppsFile().Truncate();
   systemLog_.AddSysLogLine(kAllowedClearedMessage);
 }
 
-void AppListCommands::Deleteentry1Click() { DeleteSelected(lists_.allowedApps, &RuleLists::RewriteAllowedApps); }
+void AppListCommands::DeleteSelectedAllowed() { DeleteSelected(lists_.allowedApps, &RuleLists::RewriteAllowedApps); }
 
-void AppListCommands::MovetoDENY1Click() {
+void AppListCommands::MoveSelectedAllowedToForbidden() {
   MoveSelected(lists_.allowedApps, &RuleLists::RewriteAllowedApps, &RuleLists::AddForbiddenApp);
 }
 
-void AppListCommands::Clearforbiddenappslist1Click() {
+void AppListCommands::ClearForbiddenList() {
   lists_.forbiddenApps.Clear();
   lists_.ForbiddenAppsFile().Truncate();
   systemLog_.AddSysLogLine(kForbiddenClearedMessage);
 }
 
-void AppListCommands::Deleteentry2Click() { DeleteSelected(lists_.forbiddenApps, &RuleLists::RewriteForbiddenApps); }
+void AppListCommands::DeleteSelectedForbidden() { DeleteSelected(lists_.forbiddenApps, &RuleLists::RewriteForbiddenApps); }
 
-void AppListCommands::Allowselectedapplication1Click() {
+void AppListCommands::MoveSelectedForbiddenToAllowed() {
   MoveSelected(lists_.forbiddenApps, &RuleLists::RewriteForbiddenApps, &RuleLists::AddAllowedApp);
 }
 
