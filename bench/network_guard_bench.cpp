@@ -230,7 +230,7 @@ void EditTimings(const std::string& dir) {
   Setup s(dir);
   std::mt19937 random(5);
   kMixes[0].fill(s.lists.rules, 100000, random);
-  s.lists.RewriteTrafficRules();
+  s.lists.trafficStore.Rewrite();
   s.systemLog.OpenFile();
   stores::TrafficRuleCommands commands(s.lists, s.trafficLog.rows, s.systemLog);
   s.trafficLog.rows.Append("t", {"C:\\NEW\\NEW.EXE", "TCP", "10.0.0.5", "1", "1.1.1.1", "2", "PASS", "1", "SEND"});
@@ -318,7 +318,7 @@ void LoadRules(const std::string& dir) {
   const auto size = std::filesystem::file_size(dir + stores::RuleLists::kTrafficRulesFile);
   const auto start = std::chrono::steady_clock::now();
   stores::RuleLists lists(dir);
-  lists.OpenAndLoadTrafficRules();
+  lists.trafficStore.OpenAndLoad();
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("load of %zu traffic rules (%.1f MB NetRules.txt): %.1f ms\n", lists.rules.Count(),
               static_cast<double>(size) / 1e6, ms);
@@ -337,7 +337,7 @@ void LoadDamagedRules(const std::string& dir) {
   }
   const auto start = std::chrono::steady_clock::now();
   stores::RuleLists lists(dir);
-  lists.OpenAndLoadTrafficRules();
+  lists.trafficStore.OpenAndLoad();
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("load of a 100 MB file of random bytes: %zu rows in %.1f ms\n", lists.rules.Count(), ms);
 }

@@ -28,10 +28,10 @@ class AppListCommands {
  private:
   // Removes the selected entry and rewrites the source list's file; the target's add operation
   // (with its duplicate test) then receives the entry's four fields. Nothing without a selection.
-  void MoveSelected(ListModel& source, void (RuleLists::*rewriteSource)(),
+  void MoveSelected(ListModel& source, StoredList& sourceStore,
                     void (RuleLists::*addToTarget)(std::string_view, std::string_view, std::string_view,
                                                    std::string_view));
-  void DeleteSelected(ListModel& list, void (RuleLists::*rewrite)());
+  void DeleteSelected(ListModel& list, StoredList& store);
 
   RuleLists& lists_;
   SystemLog& systemLog_;

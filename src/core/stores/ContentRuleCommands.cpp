@@ -21,13 +21,13 @@ void ContentRuleCommands::DeleteSelectedRule() {
   lists_.contentActions.RemoveAt(row);
   lists_.contentPatterns.RemoveAt(row);
   lists_.contentPatterns.Select(ListModel::kNoSelection);
-  lists_.RewriteContentRules();
+  lists_.contentStore.Rewrite();
 }
 
 void ContentRuleCommands::ClearRules() {
   lists_.contentActions.Clear();
   lists_.contentPatterns.Clear();
-  lists_.ContentRulesFile().Truncate();
+  lists_.contentStore.Truncate();
 }
 
 }  // namespace palisor::stores

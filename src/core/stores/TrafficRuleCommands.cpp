@@ -48,13 +48,13 @@ void TrafficRuleCommands::AllowSelectedSource() { AddRuleFromSelectedRow(Scope::
 void TrafficRuleCommands::DeleteSelectedRule() {
   if (!lists_.rules.HasSelection()) return;
   lists_.rules.RemoveAt(static_cast<std::size_t>(lists_.rules.Selected()));
-  lists_.RewriteTrafficRules();
+  lists_.trafficStore.Rewrite();
   systemLog_.AddSysLogLine(kRuleDeletedMessage);
 }
 
 void TrafficRuleCommands::ClearRules() {
   lists_.rules.Clear();
-  lists_.TrafficRulesFile().Truncate();
+  lists_.trafficStore.Truncate();
   systemLog_.AddSysLogLine(kRulesClearedMessage);
 }
 

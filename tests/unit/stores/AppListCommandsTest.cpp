@@ -24,8 +24,8 @@ class AppListCommandsTest : public ::testing::Test {
  protected:
   AppListCommandsTest()
       : lists(dir.Path().string() + "/"), log(dir.Path().string() + "/", clock), commands(lists, log) {
-    lists.OpenAndLoadAllowedApps();
-    lists.OpenAndLoadForbiddenApps();
+    lists.allowedStore.OpenAndLoad();
+    lists.forbiddenStore.OpenAndLoad();
     log.OpenFile();
     lists.AddAllowedApp("A.EXE", "X.DLL", "1A-2B", "LOAD LIBRARY");
     lists.AddAllowedApp("B.EXE", "*.*", "NOT SIGNED", "ANY");
@@ -102,8 +102,8 @@ TEST_F(AppListCommandsTest, MoveCarriesTheFourFieldsAndTheTargetsDuplicateTestDe
     RuleLists caseLists(caseDir.Path().string() + "/");
     SystemLog caseLog(caseDir.Path().string() + "/", caseClock);
     AppListCommands caseCommands(caseLists, caseLog);
-    caseLists.OpenAndLoadAllowedApps();
-    caseLists.OpenAndLoadForbiddenApps();
+    caseLists.allowedStore.OpenAndLoad();
+    caseLists.forbiddenStore.OpenAndLoad();
     caseLists.AddAllowedApp("A.EXE", "X.DLL", "1A-2B", "LOAD LIBRARY");
     caseLists.AddAllowedApp("B.EXE", "*.*", "NOT SIGNED", "ANY");
     caseLists.AddForbiddenApp("EVIL.EXE", "*.*", "NOT SIGNED", "ANY");
@@ -128,8 +128,8 @@ TEST_F(AppListCommandsTest, MovingAnEntryLoadedWithAnEmptyFieldOnlyRemovesIt) {
   RuleLists caseLists(caseDir.Path().string() + "/");
   SystemLog caseLog(caseDir.Path().string() + "/", clock);
   AppListCommands caseCommands(caseLists, caseLog);
-  caseLists.OpenAndLoadAllowedApps();
-  caseLists.OpenAndLoadForbiddenApps();
+  caseLists.allowedStore.OpenAndLoad();
+  caseLists.forbiddenStore.OpenAndLoad();
   ASSERT_EQ(caseLists.allowedApps.Count(), 1u);
   caseLists.allowedApps.Select(0);
   caseCommands.MoveSelectedAllowedToForbidden();

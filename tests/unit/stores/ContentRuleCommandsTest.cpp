@@ -19,7 +19,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ContentRuleCommandsTest : public ::testing::Test {
  protected:
-  ContentRuleCommandsTest() : lists(dir.Path().string() + "/"), commands(lists) { lists.OpenAndLoadContentRules(); }
+  ContentRuleCommandsTest() : lists(dir.Path().string() + "/"), commands(lists) { lists.contentStore.OpenAndLoad(); }
   std::string File() const { return ReadFileBytes(dir.File(RuleLists::kContentRulesFile)); }
 
   TempDirectory dir;
@@ -90,6 +90,6 @@ TEST_F(ContentRuleCommandsTest, ClearEmptiesBothListsAndTheFile) {
   EXPECT_TRUE(lists.contentActions.Empty());
   EXPECT_EQ(File(), "");
   RuleLists restarted(dir.Path().string() + "/");
-  restarted.OpenAndLoadContentRules();
+  restarted.contentStore.OpenAndLoad();
   EXPECT_TRUE(restarted.contentPatterns.Empty());
 }

@@ -55,9 +55,9 @@ TEST_F(RuleListsTest, LoadingAppliesTheRuleOfEachListForShortAndEmptyFields) {
     TempDirectory caseDir;
     caseDir.Write(c.file, c.bytes);
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadTrafficRules();
-    lists.OpenAndLoadContentRules();
-    lists.OpenAndLoadAllowedApps();
+    lists.trafficStore.OpenAndLoad();
+    lists.contentStore.OpenAndLoad();
+    lists.allowedStore.OpenAndLoad();
     EXPECT_EQ(AllColumns(lists.rules), c.traffic);
     EXPECT_EQ(AllColumns(lists.contentPatterns), c.patterns);
     EXPECT_EQ(AllColumns(lists.contentActions), c.actions);
@@ -67,10 +67,10 @@ TEST_F(RuleListsTest, LoadingAppliesTheRuleOfEachListForShortAndEmptyFields) {
 
 TEST_F(RuleListsTest, MissingFilesAreCreatedEmpty) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
-  lists.OpenAndLoadContentRules();
-  lists.OpenAndLoadAllowedApps();
-  lists.OpenAndLoadForbiddenApps();
+  lists.trafficStore.OpenAndLoad();
+  lists.contentStore.OpenAndLoad();
+  lists.allowedStore.OpenAndLoad();
+  lists.forbiddenStore.OpenAndLoad();
   for (const char* name : {RuleLists::kTrafficRulesFile, RuleLists::kContentRulesFile, RuleLists::kAllowedAppsFile,
                            RuleLists::kForbiddenAppsFile}) {
     SCOPED_TRACE(name);
@@ -81,23 +81,23 @@ TEST_F(RuleListsTest, MissingFilesAreCreatedEmpty) {
 
 TEST_F(RuleListsTest, TrafficRuleIsShownUpperCaseButStoredAsGivenUntilARewrite) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
+  lists.trafficStore.OpenAndLoad();
   lists.AddTrafficRule("c:\\tools\\app.exe", "TCP", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0");
   EXPECT_EQ(lists.rules.At(0).caption, "C:\\TOOLS\\APP.EXE");
   const std::string tail = Record({"TCP", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"});
   EXPECT_EQ(FileBytes(RuleLists::kTrafficRulesFile), Record({"c:\\tools\\app.exe"}) + tail);
 
-  lists.RewriteTrafficRules();
+  lists.trafficStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kTrafficRulesFile), Record({"C:\\TOOLS\\APP.EXE"}) + tail);
 
   RuleLists reloaded(Dir());
-  reloaded.OpenAndLoadTrafficRules();
+  reloaded.trafficStore.OpenAndLoad();
   EXPECT_EQ(AllColumns(reloaded.rules), AllColumns(lists.rules));
 }
 
 TEST_F(RuleListsTest, SameTrafficOrContentRuleTwiceGivesTwoRowsAndTwoRecords) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadContentRules();
+  lists.contentStore.OpenAndLoad();
   lists.AddContentRule("EVIL", "DROP");
   lists.AddContentRule("EVIL", "PASS");
   EXPECT_EQ(lists.contentPatterns.Count(), 2u);
@@ -120,7 +120,7 @@ TEST_F(RuleListsTest, AllowedAppDuplicateIsTheExactJoinedKey) {
     SCOPED_TRACE(c.name);
     TempDirectory caseDir;
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadAllowedApps();
+    lists.allowedStore.OpenAndLoad();
     lists.AddAllowedApp("APP.EXE", "X.DLL", "SIG", "LOAD LIBRARY");
     const std::string before = ReadFileBytes(caseDir.File(RuleLists::kAllowedAppsFile));
     lists.AddAllowedApp(c.entry[0], c.entry[1], c.entry[2], c.entry[3]);
@@ -175,7 +175,7 @@ TEST_F(RuleListsTest, ForbiddenAppDuplicateIsAnExistingKeyInsideTheNewOne) {
     SCOPED_TRACE(c.name);
     TempDirectory caseDir;
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadForbiddenApps();
+    lists.forbiddenStore.OpenAndLoad();
     lists.AddForbiddenApp("APP.EXE", "X", "SIG", "ANY");
     lists.AddForbiddenApp(c.entry[0], c.entry[1], c.entry[2], c.entry[3]);
     EXPECT_EQ(lists.forbiddenApps.Count(), c.added ? 2u : 1u);
@@ -188,19 +188,19 @@ TEST_F(RuleListsTest, ForbiddenAppDuplicateIsAnExistingKeyInsideTheNewOne) {
 TEST_F(RuleListsTest, FieldWithLineBreaksSurvivesSaveAndLoad) {
   RuleLists lists(Dir());
   lists.AddContentRule("LINE1\r\nLINE2\t", "DROP");
-  lists.RewriteContentRules();
+  lists.contentStore.Rewrite();
   RuleLists reloaded(Dir());
-  reloaded.OpenAndLoadContentRules();
+  reloaded.contentStore.OpenAndLoad();
   ASSERT_EQ(reloaded.contentPatterns.Count(), 1u);
   EXPECT_EQ(reloaded.contentPatterns.At(0).caption, "LINE1\r\nLINE2\t");
 }
 
 TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
-  lists.OpenAndLoadContentRules();
-  lists.OpenAndLoadAllowedApps();
-  lists.OpenAndLoadForbiddenApps();
+  lists.trafficStore.OpenAndLoad();
+  lists.contentStore.OpenAndLoad();
+  lists.allowedStore.OpenAndLoad();
+  lists.forbiddenStore.OpenAndLoad();
   lists.AddContentRule("BEFORE", "DROP");
   lists.CloseFiles();
   lists.AddTrafficRule("a.exe", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "DROP", "ANY", "0");
@@ -209,10 +209,10 @@ TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
   lists.AddForbiddenApp("B", "F", "S", "O");
 
   RuleLists restarted(Dir());
-  restarted.OpenAndLoadTrafficRules();
-  restarted.OpenAndLoadContentRules();
-  restarted.OpenAndLoadAllowedApps();
-  restarted.OpenAndLoadForbiddenApps();
+  restarted.trafficStore.OpenAndLoad();
+  restarted.contentStore.OpenAndLoad();
+  restarted.allowedStore.OpenAndLoad();
+  restarted.forbiddenStore.OpenAndLoad();
   EXPECT_EQ(restarted.rules.Count(), 1u);
   EXPECT_EQ(AllColumns(restarted.contentPatterns), (Rows{{"BEFORE"}, {"AFTER"}}));
   EXPECT_EQ(restarted.allowedApps.Count(), 1u);
@@ -221,12 +221,12 @@ TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
 
 TEST_F(RuleListsTest, RewriteWritesTheWholeListInOrder) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadAllowedApps();
+  lists.allowedStore.OpenAndLoad();
   for (int i = 0; i < 5000; ++i) lists.AddAllowedApp("APP" + std::to_string(i), "F", "S", "O");
   const std::string appended = FileBytes(RuleLists::kAllowedAppsFile);
-  lists.RewriteAllowedApps();
+  lists.allowedStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kAllowedAppsFile), appended);
   lists.allowedApps.Clear();
-  lists.RewriteAllowedApps();
+  lists.allowedStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kAllowedAppsFile), "");
 }

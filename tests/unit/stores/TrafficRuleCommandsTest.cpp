@@ -28,7 +28,7 @@ class TrafficRuleCommandsTest : public ::testing::Test {
   TrafficRuleCommandsTest()
       : lists(dir.Path().string() + "/"), log(dir.Path().string() + "/", clock), trafficLog(dir.Path().string() + "/"),
         commands(lists, trafficLog.rows, log) {
-    lists.OpenAndLoadTrafficRules();
+    lists.trafficStore.OpenAndLoad();
     log.OpenFile();
     trafficLog.rows.Append("12/06/2026 21:45:04", {"C:\\APPS\\BROWSER.EXE", "TCP", "10.0.0.5", "1025", "93.184.216.34",
                                                    "443", "PASS", "7", "CONNECT"});
@@ -71,7 +71,7 @@ TEST_F(TrafficRuleCommandsTest, EachCommandMakesItsRuleFromTheSelectedRow) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     lists.rules.Clear();
-    lists.RewriteTrafficRules();
+    lists.trafficStore.Rewrite();
     trafficLog.rows.Select(ListModel::kNoSelection);
     (commands.*c.command)();
     EXPECT_EQ(lists.rules.Count(), 0u) << "no row selected";
