@@ -13,6 +13,7 @@
 
 #include "BenchUtil.h"
 #include "core/engine/SystemGuard.h"
+#include "core/stores/AppListCommands.h"
 
 using namespace palisor;
 
@@ -127,6 +128,47 @@ void FillAllowed(stores::RuleLists& lists, std::size_t entries, const std::strin
   lists.allowedApps.Append("PROGRAM_TARGET.EXE", {"*.*", signature, "ANY"});
 }
 
+double Millis(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The commands on 100,000-entry application lists (list, file, log line), then the next event,
+// which brings the guard's indexes up to date.
+void EditTimings(Setup& setup, const events::SystemEventView& event, const std::string& signature) {
+  stores::SystemLog log(setup.programDirectory, setup.clock);
+  stores::RuleLists lists(setup.programDirectory);
+  FillAllowed(lists, 100000, signature);
+  for (std::size_t i = 0; i < 100000; ++i) {
+    lists.forbiddenApps.Append("FORBIDDEN" + std::to_string(i) + ".EXE", {"*.*", signature, "ANY"});
+  }
+  lists.allowedStore.Rewrite();
+  lists.forbiddenStore.Rewrite();
+  engine::EngineState state;
+  settings::Settings settings;
+  KnownSignature known(signature);
+  engine::SystemGuard guard(settings, state, lists, log, known, 1);
+  stores::AppListCommands commands(lists, log);
+  guard.DecideSystemEvent(event);
+  auto time = [&](const char* what, auto&& command) {
+    const auto start = std::chrono::steady_clock::now();
+    command();
+    const double edit = Millis(start);
+    const auto decide = std::chrono::steady_clock::now();
+    guard.DecideSystemEvent(event);
+    std::printf("%-66s command %7.2f ms, next event %6.3f ms [%zu %zu]\n", what, edit, Millis(decide), lists.allowedApps.Count(), lists.forbiddenApps.Count());
+  };
+  time("add an allowed entry to 100,000 (AddAllowedApp)",
+       [&] { lists.AddAllowedApp("NEW.EXE", "*.*", signature, "ANY"); });
+  lists.allowedApps.Select(50000);
+  time("delete allowed entry 50,000 (Deleteentry1Click)", [&] { commands.DeleteSelectedAllowed(); });
+  lists.allowedApps.Select(50000);
+  time("move allowed entry 50,000 to the forbidden list (MovetoDENY1Click)",
+       [&] { commands.MoveSelectedAllowedToForbidden(); });
+  lists.forbiddenApps.Select(0);
+  time("move forbidden entry 0 to the allowed list (Allowselectedapplication1Click)",
+       [&] { commands.MoveSelectedForbiddenToAllowed(); });
+}
+
 }  // namespace
 
 int main() {
@@ -189,5 +231,6 @@ int main() {
   support::AppSignatureCache cache;
   const double signatureOnly = PerSecond([&] { bench::KeepAlive(cache.SignatureOf(event.application)); });
   std::printf("the cached signature alone (one status query of the file): %.0f/s\n", signatureOnly);
+  EditTimings(setup, event, signature);
   return 0;
 }

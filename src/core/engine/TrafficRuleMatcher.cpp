@@ -213,21 +213,14 @@ void TrafficRuleMatcher::CatchUp() {
   if (!built_ || !rules_.EditsSince(revision_, edits)) {
     Rebuild();
   } else {
-    for (std::size_t k = 0; k < edits.size(); ++k) {
-      if (edits[k].kind == stores::ListModel::Edit::Kind::kRemove) {
-        RemoveRule(edits[k].row);
-        continue;
+    for (const stores::ListModel::Edit& edit : edits) {
+      if (edit.kind == stores::ListModel::Edit::Kind::kRemove) {
+        RemoveRule(edit.row);
+      } else {
+        // A row that a later edit removed again is added as a rule that never matches, and that
+        // removal takes it out.
+        AddRule(edit.now == stores::ListModel::Edit::kRemovedAgain ? nullptr : &rules_.At(edit.now));
       }
-      // The appended row stands where the later removals left it; one that a later edit removed
-      // again is added as a rule that never matches, and that removal takes it out.
-      std::size_t row = edits[k].row;
-      bool removedAgain = false;
-      for (std::size_t later = k + 1; later < edits.size() && !removedAgain; ++later) {
-        if (edits[later].kind != stores::ListModel::Edit::Kind::kRemove || edits[later].row > row) continue;
-        if (edits[later].row == row) removedAgain = true;
-        else --row;
-      }
-      AddRule(removedAgain ? nullptr : &rules_.At(row));
     }
   }
   revision_ = rules_.Revision();

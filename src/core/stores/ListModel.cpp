@@ -70,6 +70,14 @@ bool ListModel::EditsSince(std::uint64_t revision, std::vector<Edit>& edits) con
   edits.clear();
   if (revision > revision_ || revision < lastUnjournaled_ || revision_ - revision > kEditJournal) return false;
   for (std::uint64_t r = revision + 1; r <= revision_; ++r) edits.push_back(journal_[r % kEditJournal]);
+  for (std::size_t k = 0; k < edits.size(); ++k) {
+    if (edits[k].kind != Edit::Kind::kAppend) continue;
+    std::size_t& now = edits[k].now = edits[k].row;
+    for (std::size_t later = k + 1; later < edits.size() && now != Edit::kRemovedAgain; ++later) {
+      if (edits[later].kind != Edit::Kind::kRemove || edits[later].row > now) continue;
+      now = edits[later].row == now ? Edit::kRemovedAgain : now - 1;
+    }
+  }
   return true;
 }
 

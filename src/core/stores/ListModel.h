@@ -75,8 +75,11 @@ class ListModel {
   // One row appended (at the end) or removed, as the list keeps the last kEditJournal of them.
   struct Edit {
     enum class Kind : std::uint8_t { kAppend, kRemove };
+    static constexpr std::size_t kRemovedAgain = static_cast<std::size_t>(-1);
     Kind kind;
-    std::size_t row;
+    std::size_t row;  // the row's index when the edit was made
+    // For an append, where the row stands now (later removals move it up), or kRemovedAgain.
+    std::size_t now = 0;
   };
   static constexpr std::size_t kEditJournal = 16;
   // The edits after `revision`, oldest first, into `edits`; false when another kind of change
