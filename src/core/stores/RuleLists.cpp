@@ -37,16 +37,44 @@ void RuleLists::AddContentRule(std::string_view pattern, std::string_view verdic
   contentStore.File().AppendFields({pattern, verdict});
 }
 
+void RuleLists::AddAllowedKey(std::string key) {
+  ++allowedKeys_[key];
+  allowedKeyOfRow_.push_back(std::move(key));
+}
+
+void RuleLists::RemoveAllowedKey(std::size_t row) {
+  if (row >= allowedKeyOfRow_.size()) return;
+  const auto found = allowedKeys_.find(allowedKeyOfRow_[row]);
+  if (found != allowedKeys_.end() && --found->second == 0) allowedKeys_.erase(found);
+  allowedKeyOfRow_.erase(allowedKeyOfRow_.begin() + static_cast<std::ptrdiff_t>(row));
+}
+
 void RuleLists::EnsureAllowedKeysCurrent() {
-  if (allowedKeysRevision_ == allowedApps.Revision()) return;
-  allowedKeys_.clear();
-  allowedKeys_.reserve(allowedApps.Count());
-  for (const Row& row : allowedApps.Rows()) {
-    rowKeyScratch_.clear();
-    AppendEntryKey(rowKeyScratch_, row);
-    allowedKeys_.insert(rowKeyScratch_);
+  if (allowedKeysBuilt_ && allowedKeysRevision_ == allowedApps.Revision()) return;
+  if (allowedKeysBuilt_ && allowedApps.EditsSince(allowedKeysRevision_, edits_)) {
+    for (const ListModel::Edit& edit : edits_) {
+      if (edit.kind == ListModel::Edit::Kind::kRemove) {
+        RemoveAllowedKey(edit.row);
+        continue;
+      }
+      rowKeyScratch_.clear();
+      // A row removed again by a later edit holds a place that the removal takes out.
+      if (edit.now != ListModel::Edit::kRemovedAgain) AppendEntryKey(rowKeyScratch_, allowedApps.At(edit.now));
+      AddAllowedKey(rowKeyScratch_);
+    }
+  } else {
+    allowedKeys_.clear();
+    allowedKeyOfRow_.clear();
+    allowedKeys_.reserve(allowedApps.Count());
+    allowedKeyOfRow_.reserve(allowedApps.Count());
+    for (const Row& row : allowedApps.Rows()) {
+      rowKeyScratch_.clear();
+      AppendEntryKey(rowKeyScratch_, row);
+      AddAllowedKey(rowKeyScratch_);
+    }
   }
   allowedKeysRevision_ = allowedApps.Revision();
+  allowedKeysBuilt_ = true;
 }
 
 void RuleLists::AddAllowedApp(std::string_view application, std::string_view file, std::string_view signature,
@@ -57,7 +85,7 @@ void RuleLists::AddAllowedApp(std::string_view application, std::string_view fil
   if (allowedKeys_.count(keyScratch_) != 0) return;
   if (application.empty() || file.empty() || signature.empty() || operation.empty()) return;
   allowedApps.Append(std::string(application), {std::string(file), std::string(signature), std::string(operation)});
-  allowedKeys_.insert(keyScratch_);
+  AddAllowedKey(keyScratch_);
   allowedKeysRevision_ = allowedApps.Revision();
   allowedStore.File().AppendFields({application, file, signature, operation});
 }

@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
+#include <vector>
 
 #include "core/stores/ListModel.h"
 #include "core/stores/StoreFile.h"
@@ -75,11 +76,17 @@ class RuleLists {
 
  private:
   void EnsureAllowedKeysCurrent();
+  void AddAllowedKey(std::string key);
+  void RemoveAllowedKey(std::size_t row);
 
-  // Entry keys of allowedApps, so the duplicate test of AddAllowedApp is one lookup. Rebuilt
-  // when the list changed by any other way than AddAllowedApp (its revision tells).
-  std::unordered_set<std::string> allowedKeys_;
-  std::uint64_t allowedKeysRevision_ = ~std::uint64_t{0};
+  // Entry keys of allowedApps with the number of rows holding each, and each row's key, so that
+  // the duplicate test of AddAllowedApp is one lookup. Follows the list's appends and removals
+  // through its edit journal; any other change rebuilds it.
+  std::unordered_map<std::string, std::uint32_t> allowedKeys_;
+  std::vector<std::string> allowedKeyOfRow_;
+  bool allowedKeysBuilt_ = false;
+  std::uint64_t allowedKeysRevision_ = 0;
+  std::vector<ListModel::Edit> edits_;
   std::string keyScratch_, rowKeyScratch_;
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -229,4 +230,38 @@ TEST_F(RuleListsTest, RewriteWritesTheWholeListInOrder) {
   lists.allowedApps.Clear();
   lists.allowedStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kAllowedAppsFile), "");
+}
+
+// The duplicate test of AddAllowedApp follows every way the list changes between two additions
+// (removals, appends outside it, several edits at once, texts changed in place); the reference is
+// a plain search of the joined keys.
+TEST_F(RuleListsTest, AllowedAppDuplicateTestAgreesWithAPlainSearchThroughEdits) {
+  RuleLists lists(Dir());
+  std::mt19937 random(77);
+  const char* parts[] = {"A", "B", "AB", ""};
+  auto pick = [&] { return std::string(parts[random() % 3]); };
+  auto plainHolds = [&](const std::string& key) {
+    for (const Row& row : lists.allowedApps.Rows()) {
+      if (row.caption + row.subItems[0] + row.subItems[1] + row.subItems[2] == key) return true;
+    }
+    return false;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned action = random() % 10;
+    if (action < 3 && !lists.allowedApps.Empty()) {
+      lists.allowedApps.RemoveAt(random() % lists.allowedApps.Count());
+    } else if (action < 5) {
+      for (int i = static_cast<int>(random() % 4); i >= 0; --i) {
+        if (random() % 2 && !lists.allowedApps.Empty()) lists.allowedApps.RemoveAt(random() % lists.allowedApps.Count());
+        else lists.allowedApps.Append(pick(), {pick(), pick(), pick()});
+      }
+    } else if (action < 6 && !lists.allowedApps.Empty()) {
+      lists.allowedApps.SetText(random() % lists.allowedApps.Count(), random() % 4, pick());
+    }
+    const std::string fields[] = {pick(), pick(), pick(), pick()};
+    const bool duplicate = plainHolds(fields[0] + fields[1] + fields[2] + fields[3]);
+    const std::size_t before = lists.allowedApps.Count();
+    lists.AddAllowedApp(fields[0], fields[1], fields[2], fields[3]);
+    ASSERT_EQ(lists.allowedApps.Count(), duplicate ? before : before + 1) << "step " << step;
+  }
 }
