@@ -72,10 +72,14 @@ std::int32_t ParseSpeedLimit(std::string_view text) {
 
 // ---- numbered texts -------------------------------------------------------------------------
 
-void TrafficRuleMatcher::TextNumbers::Clear() {
+void TrafficRuleMatcher::TextNumbers::Clear(std::size_t expectedTexts, std::size_t expectedBytes) {
   bytes_.clear();
   spans_.clear();
-  slots_.clear();
+  bytes_.reserve(expectedBytes);
+  spans_.reserve(expectedTexts);
+  std::size_t capacity = 16;
+  while (capacity < expectedTexts * 2) capacity *= 2;
+  slots_.assign(capacity, Slot{0, 0});
 }
 
 std::string_view TrafficRuleMatcher::TextNumbers::Text(std::uint32_t number) const {
@@ -230,8 +234,10 @@ void TrafficRuleMatcher::CatchUp() {
 void TrafficRuleMatcher::Rebuild() {
   compiled_.clear();
   compiled_.reserve(rules_.Count() + rules_.Count() / 2 + 16);  // room for the next appends
-  texts_.Clear();
-  captions_.Clear();
+  std::size_t captionBytes = 0;
+  for (const stores::Row& row : rules_.Rows()) captionBytes += row.caption.size();
+  texts_.Clear(0, 0);
+  captions_.Clear(rules_.Count(), captionBytes);
   captionLengths_.clear();
   captionsByApplication_.clear();
   firstRules_.Clear(rules_.Count());

@@ -79,7 +79,8 @@ class TrafficRuleMatcher {
   // Texts numbered from 1 in the order they are first added, their bytes kept in one buffer.
   class TextNumbers {
    public:
-    void Clear();
+    // Empties the numbers, with room for the texts expected.
+    void Clear(std::size_t expectedTexts, std::size_t expectedBytes);
     std::uint32_t Add(std::string_view text);         // the text's number, a new one if needed
     std::uint32_t Find(std::string_view text) const;  // 0 when the text has none
     std::size_t Count() const { return spans_.size(); }
