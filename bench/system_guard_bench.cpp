@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "BenchUtil.h"
 #include "core/engine/SystemGuard.h"
+#include "core/stores/AppListCommands.h"
 
 using namespace palisor;
 
@@ -37,6 +39,17 @@ double PerSecond(Body&& body) {
   }
   return static_cast<double>(rounds) / std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// A signature known beforehand: the guard's own cost, without the status query of the file that
+// the cache makes at every event.
+class KnownSignature final : public support::AppSignatureSource {
+ public:
+  explicit KnownSignature(std::string signature) : signature_(std::move(signature)) {}
+  const std::string& SignatureOf(const std::string&) override { return signature_; }
+
+ private:
+  std::string signature_;
+};
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -115,6 +128,52 @@ void FillAllowed(stores::RuleLists& lists, std::size_t entries, const std::strin
   lists.allowedApps.Append("PROGRAM_TARGET.EXE", {"*.*", signature, "ANY"});
 }
 
+double Millis(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The commands on 100,000-entry application lists (list, file, log line), then the next event,
+// which brings the guard's indexes up to date.
+void EditTimings(Setup& setup, const events::SystemEventView& event, const std::string& signature, bool learning) {
+  stores::SystemLog log(setup.programDirectory, setup.clock);
+  stores::RuleLists lists(setup.programDirectory);
+  FillAllowed(lists, 100000, signature);
+  for (std::size_t i = 0; i < 100000; ++i) {
+    lists.forbiddenApps.Append("FORBIDDEN" + std::to_string(i) + ".EXE", {"*.*", signature, "ANY"});
+  }
+  lists.allowedStore.Rewrite();
+  lists.forbiddenStore.Rewrite();
+  engine::EngineState state;
+  settings::Settings settings;
+  settings.learningMode = learning;
+  KnownSignature known(signature);
+  engine::SystemGuard guard(settings, state, lists, log, known, 1);
+  stores::AppListCommands commands(lists, log);
+  std::printf("edits of 100,000-entry lists, then the next event in %s mode:\n", learning ? "learning" : "normal");
+  const auto first = std::chrono::steady_clock::now();
+  lists.AddAllowedApp("PROGRAM_TARGET.EXE", "*.*", signature, "ANY");  // a duplicate: adds nothing
+  std::printf("  the first duplicate test after loading (keys of 100,000 entries made): %.2f ms\n", Millis(first));
+  guard.DecideSystemEvent(event);
+  auto time = [&](const char* what, auto&& command) {
+    const auto start = std::chrono::steady_clock::now();
+    command();
+    const double edit = Millis(start);
+    const auto decide = std::chrono::steady_clock::now();
+    guard.DecideSystemEvent(event);
+    std::printf("%-74s command %6.2f ms, next event %6.3f ms\n", what, edit, Millis(decide));
+  };
+  time("add an allowed entry to 100,000 (AddAllowedApp)",
+       [&] { lists.AddAllowedApp("NEW.EXE", "*.*", signature, "ANY"); });
+  lists.allowedApps.Select(50000);
+  time("delete allowed entry 50,000 (Deleteentry1Click)", [&] { commands.DeleteSelectedAllowed(); });
+  lists.allowedApps.Select(50000);
+  time("move allowed entry 50,000 to the forbidden list (MovetoDENY1Click)",
+       [&] { commands.MoveSelectedAllowedToForbidden(); });
+  lists.forbiddenApps.Select(0);
+  time("move forbidden entry 0 to the allowed list (Allowselectedapplication1Click)",
+       [&] { commands.MoveSelectedForbiddenToAllowed(); });
+}
+
 }  // namespace
 
 int main() {
@@ -131,6 +190,8 @@ int main() {
   std::printf("%9s | %-32s | %-61s\n", "", "learning mode", "normal mode, the matching entry last");
   std::printf("%9s | %10s %10s %9s | %10s %10s %10s %10s %9s\n", "entries", "cached", "uncached", "ratio", "guard",
               "guard,unc.", "linear", "plain", "ratio");
+  double smallest = 0, largest = 0;
+  std::vector<std::string> ownCost;
   for (std::size_t entries : {10u, 1000u, 100000u}) {
     stores::SystemLog log(setup.programDirectory, setup.clock);
     stores::RuleLists lists(setup.programDirectory);
@@ -142,6 +203,17 @@ int main() {
     support::DirectAppSignatures uncached;
     engine::SystemGuard guard(settings, state, lists, log, cached, 1);
     engine::SystemGuard guardUncached(settings, state, lists, log, uncached, 1);
+
+    KnownSignature known(signature);
+    engine::SystemGuard guardKnown(settings, state, lists, log, known, 1);
+    settings.learningMode = true;
+    const double learningKnown = PerSecond([&] { bench::KeepAlive(guardKnown.DecideSystemEvent(event)); });
+    settings.learningMode = false;
+    const double normalKnown = PerSecond([&] { bench::KeepAlive(guardKnown.DecideSystemEvent(event)); });
+    char line[160];
+    std::snprintf(line, sizeof line, "%9zu | learning mode %10.0f/s | normal mode %10.0f/s\n", entries, learningKnown,
+                  normalKnown);
+    ownCost.push_back(line);
 
     settings.learningMode = true;
     const double learning = PerSecond([&] { bench::KeepAlive(guard.DecideSystemEvent(event)); });
@@ -155,6 +227,16 @@ int main() {
 
     std::printf("%9zu | %10.0f %10.0f %8.1fx | %10.0f %10.0f %10.0f %10.0f %8.1fx\n", entries, learning,
                 learningUncached, learning / learningUncached, normal, normalUncached, linear, plain, normal / plain);
+    if (entries == 10) smallest = normal;
+    largest = normal;
   }
+  std::printf("normal mode, cost per event from 10 to 100,000 entries: x%.2f\n", smallest / largest);
+  std::printf("the guard's own decisions, the signature known beforehand (no status query):\n");
+  for (const std::string& line : ownCost) std::printf("%s", line.c_str());
+  support::AppSignatureCache cache;
+  const double signatureOnly = PerSecond([&] { bench::KeepAlive(cache.SignatureOf(event.application)); });
+  std::printf("the cached signature alone (one status query of the file): %.0f/s\n", signatureOnly);
+  EditTimings(setup, event, signature, false);
+  EditTimings(setup, event, signature, true);
   return 0;
 }

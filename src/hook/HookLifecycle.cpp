@@ -9,6 +9,7 @@
 #include "hook/ImportPatcher.h"
 #include "hook/SystemHooks.h"
 #include "win32/injection/RemotePlacement.h"
+#include "win32/platform/UniqueHandle.h"
 
 namespace palisor::hook {
 namespace {
@@ -37,7 +38,8 @@ bool TableInOrder() {
 // No other thread of the process executes an instruction of this library. Threads are stopped
 // one at a time, only long enough to read where they are.
 bool NoOtherThreadInside() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  const palisor::win32::UniqueHandle owned(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  HANDLE snapshot = owned.get();
   if (snapshot == INVALID_HANDLE_VALUE) return false;
   const DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
   bool inside = false;
@@ -45,7 +47,9 @@ bool NoOtherThreadInside() {
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more && !inside; more = Thread32Next(snapshot, &entry)) {
     if (entry.th32OwnerProcessID != process || entry.th32ThreadID == self) continue;
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
+    const palisor::win32::UniqueHandle owner(
+        OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID));
+    HANDLE thread = owner.get();
     if (!thread) continue;
     if (SuspendThread(thread) != static_cast<DWORD>(-1)) {
       CONTEXT context{};
@@ -57,9 +61,7 @@ bool NoOtherThreadInside() {
 #endif
       ResumeThread(thread);
     }
-    CloseHandle(thread);
   }
-  CloseHandle(snapshot);
   return !inside;
 }
 

@@ -40,11 +40,11 @@ void Firewall::ReportError(const char* message) { systemLog_.AddErrorRow(message
 void Firewall::OpenFiles() {
   Guarded([&] { systemLog_.OpenFile(); });
   Guarded([&] { trafficLog_.PacketLog().OpenForAppend(); });
-  Guarded([&] { lists_.OpenAndLoadTrafficRules(); });
+  Guarded([&] { lists_.trafficStore.OpenAndLoad(); });
   if (packetFilterPresent_) Guarded([&] { advancedRules_.OpenAndLoadAdvRules(); });
-  Guarded([&] { lists_.OpenAndLoadContentRules(); });
-  Guarded([&] { lists_.OpenAndLoadAllowedApps(); });
-  Guarded([&] { lists_.OpenAndLoadForbiddenApps(); });
+  Guarded([&] { lists_.contentStore.OpenAndLoad(); });
+  Guarded([&] { lists_.allowedStore.OpenAndLoad(); });
+  Guarded([&] { lists_.forbiddenStore.OpenAndLoad(); });
 }
 
 void Firewall::CloseFiles() {

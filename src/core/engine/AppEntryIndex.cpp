@@ -15,35 +15,86 @@ std::span<const std::uint32_t> AppEntryIndex::Candidates(std::string_view applic
   return candidates_;
 }
 
-// Only appends raise the row count by exactly the revision's growth: each other change grows the
-// revision without adding a row.
 void AppEntryIndex::CatchUp() {
-  const std::size_t count = list_.Count();
-  const std::uint64_t revision = list_.Revision();
-  if (built_ && revision == revision_) return;
-  const bool onlyAppended = built_ && count >= indexedRows_ && revision - revision_ == count - indexedRows_;
-  if (!onlyAppended) {
-    rowsByCaption_.clear();
-    captionsByLength_.clear();
-    indexedRows_ = 0;
+  if (built_ && list_.Revision() == revision_) return;
+  if (built_ && list_.EditsSince(revision_, edits_)) {
+    static const std::string kRemovedAgain;
+    for (const stores::ListModel::Edit& edit : edits_) {
+      if (edit.kind == stores::ListModel::Edit::Kind::kRemove) {
+        Remove(static_cast<std::uint32_t>(edit.row));
+      } else {
+        // A row removed again by a later edit holds a place that the removal takes out.
+        Add(edit.now == stores::ListModel::Edit::kRemovedAgain ? kRemovedAgain : list_.At(edit.now).caption);
+      }
+    }
+  } else {
+    Rebuild();
   }
-  for (std::size_t row = indexedRows_; row < count; ++row) Add(static_cast<std::uint32_t>(row));
-  indexedRows_ = count;
-  revision_ = revision;
+  revision_ = list_.Revision();
   built_ = true;
 }
 
-void AppEntryIndex::Add(std::uint32_t row) {
-  const std::string& caption = list_.At(row).caption;
-  auto found = rowsByCaption_.find(std::string_view(caption));
-  if (found == rowsByCaption_.end()) found = rowsByCaption_.emplace(caption, std::vector<std::uint32_t>{}).first;
-  found->second.push_back(row);
+void AppEntryIndex::Rebuild() {
+  captionNumbers_.clear();
+  firstRow_.clear();
+  lastRow_.clear();
+  nextRow_.clear();
+  captionOfRow_.clear();
+  captionsByLength_.clear();
+  for (const stores::Row& row : list_.Rows()) Add(row.caption);
+}
+
+void AppEntryIndex::Add(const std::string& caption) {
+  const auto row = static_cast<std::uint32_t>(nextRow_.size());
+  const auto [found, added] = captionNumbers_.try_emplace(caption, static_cast<std::uint32_t>(firstRow_.size()));
+  const std::uint32_t number = found->second;
+  if (added) {
+    firstRow_.push_back(row);
+  } else if (firstRow_[number] == kNoRow) {
+    firstRow_[number] = row;
+  } else {
+    nextRow_[lastRow_[number]] = row;
+  }
+  if (added) lastRow_.push_back(row);
+  else lastRow_[number] = row;
+  nextRow_.push_back(kNoRow);
+  captionOfRow_.push_back(number);
   LengthGroup& group = captionsByLength_[caption.size()];
   group.rows.push_back(row);
   if (!caption.empty()) {
     group.firstBytes.set(static_cast<unsigned char>(caption.front()));
     group.lastBytes.set(static_cast<unsigned char>(caption.back()));
   }
+}
+
+// The row leaves its caption's chain and its length group (the group's byte sets may keep bytes
+// no caption has any more: they only filter); every later row moves up by one.
+void AppEntryIndex::Remove(std::uint32_t row) {
+  if (row >= nextRow_.size()) return;
+  const std::uint32_t number = captionOfRow_[row];
+  std::uint32_t before = kNoRow;
+  for (std::uint32_t at = firstRow_[number]; at != row; at = nextRow_[at]) before = at;
+  if (before == kNoRow) firstRow_[number] = nextRow_[row];
+  else nextRow_[before] = nextRow_[row];
+  if (lastRow_[number] == row) lastRow_[number] = before;
+  for (auto& [length, group] : captionsByLength_) {
+    const auto at = std::lower_bound(group.rows.begin(), group.rows.end(), row);
+    if (at != group.rows.end() && *at == row) {
+      group.rows.erase(at);
+      break;
+    }
+  }
+  nextRow_.erase(nextRow_.begin() + row);
+  captionOfRow_.erase(captionOfRow_.begin() + row);
+  auto moveUp = [row](std::vector<std::uint32_t>& rows) {
+    for (std::uint32_t& r : rows) {
+      if (r != kNoRow && r > row) --r;
+    }
+  };
+  moveUp(firstRow_);
+  moveUp(lastRow_);
+  moveUp(nextRow_);
+  for (auto& [length, group] : captionsByLength_) moveUp(group.rows);
 }
 
 // A lookup probes every substring of the application whose length some caption has, and tests
@@ -72,13 +123,13 @@ void AppEntryIndex::CollectByLookup(std::string_view application) {
             !group.lastBytes.test(static_cast<unsigned char>(application[at + length - 1]))) {
           continue;
         }
-        auto found = rowsByCaption_.find(application.substr(at, length));
-        if (found != rowsByCaption_.end()) AppendRows(found->second);
+        const auto found = captionNumbers_.find(application.substr(at, length));
+        if (found != captionNumbers_.end()) AppendRowsOf(found->second);
       }
     }
   }
-  auto wildcard = rowsByCaption_.find(kAnyApplication);
-  if (wildcard != rowsByCaption_.end()) AppendRows(wildcard->second);
+  const auto wildcard = captionNumbers_.find(kAnyApplication);
+  if (wildcard != captionNumbers_.end()) AppendRowsOf(wildcard->second);
   if (!std::is_sorted(candidates_.begin(), candidates_.end())) std::sort(candidates_.begin(), candidates_.end());
   candidates_.erase(std::unique(candidates_.begin(), candidates_.end()), candidates_.end());
 }
@@ -93,8 +144,8 @@ void AppEntryIndex::CollectByScan(std::string_view application) {
   }
 }
 
-void AppEntryIndex::AppendRows(const std::vector<std::uint32_t>& rows) {
-  candidates_.insert(candidates_.end(), rows.begin(), rows.end());
+void AppEntryIndex::AppendRowsOf(std::uint32_t caption) {
+  for (std::uint32_t row = firstRow_[caption]; row != kNoRow; row = nextRow_[row]) candidates_.push_back(row);
 }
 
 }  // namespace palisor::engine

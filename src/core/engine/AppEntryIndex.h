@@ -34,8 +34,9 @@ inline bool ApplicationRelated(std::string_view caption, std::string_view applic
   return caption != kAnyApplication && (Contains(application, caption) || Contains(caption, application));
 }
 
-// An index of one list's captions, kept current through the list's revision: rows appended since
-// the last look are added, any other change rebuilds it. The list must outlive the index.
+// An index of one list's captions, kept current through the list's edit journal: appended rows
+// are added and removed rows taken out (the rows after them move up); any other change rebuilds
+// it. The list must outlive the index.
 class AppEntryIndex {
  public:
   explicit AppEntryIndex(const stores::ListModel& list) : list_(list) {}
@@ -51,19 +52,28 @@ class AppEntryIndex {
     std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
   };
 
+  static constexpr std::uint32_t kNoRow = 0xFFFFFFFFu;
+
   void CatchUp();
-  void Add(std::uint32_t row);
+  void Rebuild();
+  void Add(const std::string& caption);  // a row at the end
+  void Remove(std::uint32_t row);
   // What a lookup by the application's substrings costs, in probes, against a plain scan.
   bool LookupIsCheaper(std::size_t applicationLength) const;
   void CollectByLookup(std::string_view application);
   void CollectByScan(std::string_view application);
-  void AppendRows(const std::vector<std::uint32_t>& rows);
+  void AppendRowsOf(std::uint32_t caption);
 
   const stores::ListModel& list_;
   bool built_ = false;
   std::uint64_t revision_ = 0;
-  std::size_t indexedRows_ = 0;
-  std::unordered_map<std::string, std::vector<std::uint32_t>, TextHash, std::equal_to<>> rowsByCaption_;
+  std::vector<stores::ListModel::Edit> edits_;
+  // Captions numbered from 0; the rows of caption c are a chain in list order from firstRow_[c]
+  // through nextRow_, ending at lastRow_[c]. All are flat arrays of row numbers, so that a
+  // removal moves the later rows up in one pass.
+  std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> captionNumbers_;
+  std::vector<std::uint32_t> firstRow_, lastRow_;  // by caption
+  std::vector<std::uint32_t> nextRow_, captionOfRow_;  // by row
   // The captions of one length: their rows, and the bytes they start and end with, so that only
   // the positions of the application where such a caption could stand are looked up.
   struct LengthGroup {

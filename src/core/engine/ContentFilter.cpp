@@ -21,6 +21,7 @@ void PatternSearch::Build(const std::vector<std::string_view>& patterns, std::si
   edgeTargets_.clear();
   rootNext_.fill(0);
   firstPattern_ = kNoPattern;
+  longestPattern_ = 0;
   dense_.clear();
 
   // The trie, built from the patterns in byte order so that every node's children arrive in
@@ -48,6 +49,7 @@ void PatternSearch::Build(const std::vector<std::string_view>& patterns, std::si
     }
     nodes_[node].lowest = std::min(nodes_[node].lowest, index);
     firstPattern_ = std::min(firstPattern_, index);
+    longestPattern_ = std::max(longestPattern_, pattern.size());
   }
 
   for (std::uint32_t node = 0; node < nodes_.size(); ++node) {
@@ -78,6 +80,9 @@ void PatternSearch::Build(const std::vector<std::string_view>& patterns, std::si
   BuildDense(breadthFirst, denseLimit);
 }
 
+// The dense rows are laid out breadth first, so the shallow states that a scan mostly visits lie
+// together; the states where a pattern ends come after all others, so that "a pattern ends here"
+// is one comparison of the state's offset and costs the scan's chain of lookups nothing.
 void PatternSearch::BuildDense(const std::vector<std::uint32_t>& breadthFirst, std::size_t denseLimit) {
   classOf_.fill(0);
   std::vector<unsigned char> classByte{0};  // class -> a byte of it (class 0: no pattern's byte)
@@ -89,20 +94,31 @@ void PatternSearch::BuildDense(const std::vector<std::uint32_t>& breadthFirst, s
   for (int c = 'a'; c <= 'z'; ++c) classOf_[c] = classOf_[c - 'a' + 'A'];
   classCount_ = static_cast<std::uint32_t>(classByte.size());
   const std::size_t entries = nodes_.size() * classCount_;
-  if (firstPattern_ == kNoPattern || entries > denseLimit || entries >= kEndsPattern) return;
+  if (firstPattern_ == kNoPattern || entries > denseLimit || entries > 0xFFFFFFFFu) return;
+
+  std::vector<std::uint32_t> rowOf(nodes_.size());
+  std::uint32_t row = 0;
+  for (bool ending : {false, true}) {
+    if (ending) acceptFrom_ = row * classCount_;
+    for (std::uint32_t node : breadthFirst) {
+      if ((nodes_[node].lowest != kNoPattern) == ending) rowOf[node] = row++;
+    }
+  }
+  lowestOfEnding_.assign(nodes_.size() - acceptFrom_ / classCount_, kNoPattern);
+  for (std::uint32_t node : breadthFirst) {
+    if (nodes_[node].lowest != kNoPattern) lowestOfEnding_[rowOf[node] - acceptFrom_ / classCount_] = nodes_[node].lowest;
+  }
 
   // A state's missing transitions are those of its failure state, which comes earlier breadth
   // first; class 0 always leads back to the root.
   dense_.assign(entries, 0);
-  auto entry = [&](std::uint32_t target) {
-    return target * classCount_ | (nodes_[target].lowest != kNoPattern ? kEndsPattern : 0);
-  };
   for (std::uint32_t node : breadthFirst) {
-    std::uint32_t* row = dense_.data() + std::size_t{node} * classCount_;
-    const std::uint32_t* failRow = dense_.data() + std::size_t{nodes_[node].fail} * classCount_;
+    std::uint32_t* entry = dense_.data() + std::size_t{rowOf[node]} * classCount_;
+    const std::uint32_t* failEntry = dense_.data() + std::size_t{rowOf[nodes_[node].fail]} * classCount_;
     for (std::uint32_t c = 1; c < classCount_; ++c) {
       const std::uint32_t child = node == 0 ? rootNext_[classByte[c]] : Child(node, classByte[c]);
-      row[c] = child != kNoNode && (node != 0 || child != 0) ? entry(child) : (node == 0 ? 0 : failRow[c]);
+      if (child != kNoNode && (node != 0 || child != 0)) entry[c] = rowOf[child] * classCount_;
+      else entry[c] = node == 0 ? 0 : failEntry[c];
     }
   }
 }
@@ -130,22 +146,64 @@ std::size_t PatternSearch::FindLowest(std::string_view text) const {
   return IsDense() ? FindLowestDense(text) : FindLowestSparse(text);
 }
 
+// The text is cut into kStreams windows that overlap by the longest pattern less one byte, so
+// each occurrence lies whole in one of them, and the windows are scanned side by side: each step
+// of one scan waits for its table lookup, the others' lookups run meanwhile.
 std::size_t PatternSearch::FindLowestDense(std::string_view text) const {
-  const std::uint32_t* table = dense_.data();
-  std::uint32_t state = 0;  // offset of the state's row
+  const std::size_t overlap = longestPattern_ - 1;
+  const std::size_t length = text.size();
   std::uint32_t best = kNoPattern;
-  for (char c : text) {
-    state = table[state + classOf_[static_cast<unsigned char>(c)]];
-    if (state & kEndsPattern) {
-      state &= ~kEndsPattern;
-      const std::uint32_t lowest = nodes_[state / classCount_].lowest;
-      if (lowest < best) {
-        best = lowest;
-        if (best == firstPattern_) break;  // no pattern comes before it
-      }
+  if (length < kMinStreamedText || overlap * kStreams * 2 > length) {
+    ScanDense(text, best);
+  } else {
+    const std::size_t window = (length + kStreams - 1) / kStreams + overlap;
+    std::array<const unsigned char*, kStreams> at;
+    for (std::size_t i = 0; i < kStreams; ++i) {
+      const std::size_t start = i == 0 ? 0 : std::min(i * (window - overlap) - overlap, length - window);
+      at[i] = reinterpret_cast<const unsigned char*>(text.data()) + start;
     }
+    ScanDenseStreams(at, window, best);
   }
   return best == kNoPattern ? kNone : best;
+}
+
+void PatternSearch::Ended(std::uint32_t state, std::uint32_t& best) const {
+  const std::uint32_t lowest = lowestOfEnding_[(state - acceptFrom_) / classCount_];
+  if (lowest < best) best = lowest;
+}
+
+void PatternSearch::ScanDense(std::string_view text, std::uint32_t& best) const {
+  const std::uint32_t* table = dense_.data();
+  std::uint32_t state = 0;  // offset of the state's row
+  for (char c : text) {
+    state = table[state + classOf_[static_cast<unsigned char>(c)]];
+    if (state >= acceptFrom_) {
+      Ended(state, best);
+      if (best == firstPattern_) return;  // no pattern comes before it
+    }
+  }
+}
+
+void PatternSearch::ScanDenseStreams(const std::array<const unsigned char*, kStreams>& at, std::size_t window,
+                                     std::uint32_t& best) const {
+  static_assert(kStreams == 4);
+  const std::uint32_t* table = dense_.data();
+  const std::uint32_t* classOf = classOf_.data();
+  const std::uint32_t acceptFrom = acceptFrom_;
+  std::uint32_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+  const unsigned char *p0 = at[0], *p1 = at[1], *p2 = at[2], *p3 = at[3];
+  for (std::size_t i = 0; i < window; ++i) {
+    s0 = table[s0 + classOf[p0[i]]];
+    s1 = table[s1 + classOf[p1[i]]];
+    s2 = table[s2 + classOf[p2[i]]];
+    s3 = table[s3 + classOf[p3[i]]];
+    if ((s0 >= acceptFrom) | (s1 >= acceptFrom) | (s2 >= acceptFrom) | (s3 >= acceptFrom)) {
+      for (std::uint32_t state : {s0, s1, s2, s3}) {
+        if (state >= acceptFrom) Ended(state, best);
+      }
+      if (best == firstPattern_) return;  // no pattern comes before it
+    }
+  }
 }
 
 std::size_t PatternSearch::FindLowestSparse(std::string_view text) const {

@@ -39,27 +39,38 @@ class PatternSearch {
     std::uint32_t lowest = kNoPattern;  // lowest pattern ending here or at a suffix of this node
   };
 
-  // A dense table entry: the target state's offset (state * class count), and this bit when a
-  // pattern ends there.
-  static constexpr std::uint32_t kEndsPattern = 0x80000000u;
+  // Texts shorter than this are scanned in one stream.
+  static constexpr std::size_t kMinStreamedText = 256;
+  static constexpr std::size_t kStreams = 4;
 
   std::uint32_t Child(std::uint32_t node, unsigned char byte) const;
   std::uint32_t Step(std::uint32_t node, unsigned char byte) const;
   void BuildDense(const std::vector<std::uint32_t>& breadthFirst, std::size_t denseLimit);
   std::size_t FindLowestSparse(std::string_view text) const;
   std::size_t FindLowestDense(std::string_view text) const;
+  void ScanDense(std::string_view text, std::uint32_t& best) const;
+  // Scans `window` bytes from each of the starts side by side.
+  void ScanDenseStreams(const std::array<const unsigned char*, kStreams>& at, std::size_t window,
+                        std::uint32_t& best) const;
+  // A state where a pattern ends: its lowest pattern, if lower, becomes `best`.
+  void Ended(std::uint32_t state, std::uint32_t& best) const;
 
   std::vector<Node> nodes_;  // node 0 is the root
   std::vector<unsigned char> edgeBytes_;  // per node, its children's bytes in ascending order
   std::vector<std::uint32_t> edgeTargets_;
   std::array<std::uint32_t, 256> rootNext_{};  // the root's transitions, all of them
   std::uint32_t firstPattern_ = kNoPattern;  // lowest index of a non-empty pattern: no better match exists
+  std::size_t longestPattern_ = 0;
 
   // The dense form: every byte's class (0 for bytes in no pattern; a lower-case letter shares its
-  // upper-case letter's class) and the table of state offset + class -> entry.
+  // upper-case letter's class) and the table of state offset + class -> the next state's offset
+  // (its row times the class count). Rows from acceptFrom_ on are the states where a pattern
+  // ends, with their lowest pattern in lowestOfEnding_.
   std::array<std::uint32_t, 256> classOf_{};
   std::uint32_t classCount_ = 1;
   std::vector<std::uint32_t> dense_;
+  std::uint32_t acceptFrom_ = 0;
+  std::vector<std::uint32_t> lowestOfEnding_;
 };
 
 class ContentFilter {

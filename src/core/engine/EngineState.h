@@ -25,4 +25,18 @@ class ScopedFlag {
   bool saved_;
 };
 
+// The dispatcher's hold of a busy flag for one event: set to `raised` at the start, cleared when
+// the event's handling ends (after its write-back, on every path). The system guard raises the
+// system flag itself inside the event when it computes a signature or prepares a prompt.
+class BusyForEvent {
+ public:
+  BusyForEvent(bool& flag, bool raised) : flag_(flag) { flag_ = raised; }
+  ~BusyForEvent() { flag_ = false; }
+  BusyForEvent(const BusyForEvent&) = delete;
+  BusyForEvent& operator=(const BusyForEvent&) = delete;
+
+ private:
+  bool& flag_;
+};
+
 }  // namespace palisor::engine

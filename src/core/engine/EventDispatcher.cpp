@@ -93,10 +93,8 @@ void EventDispatcher::AnswerBusySystem(const void* data) {
 }
 
 void EventDispatcher::HandleSystemEvent(const void* data) {
-  if (!settings_.systemGuard) {
-    state_.systemBusy = false;
-    return;
-  }
+  BusyForEvent busy(state_.systemBusy, false);
+  if (!settings_.systemGuard) return;
   std::memcpy(&systemRecord_, data, sizeof systemRecord_);
   bool pass = false;
   try {
@@ -112,16 +110,12 @@ void EventDispatcher::HandleSystemEvent(const void* data) {
       .Byte(systemRecord_.verdictCell, pass ? kVerdictPass : kVerdictDrop)
       .Byte(systemRecord_.answerCell, kAnswerDecided)
       .Done();
-  state_.systemBusy = false;
 }
 
 void EventDispatcher::HandleNetworkEvent(const void* data) {
-  state_.networkBusy = true;
+  BusyForEvent busy(state_.networkBusy, true);
   std::memcpy(&networkRecord_, data, sizeof networkRecord_);
-  if (networkRecord_.payloadLength == 0) {
-    state_.networkBusy = false;
-    return;
-  }
+  if (networkRecord_.payloadLength == 0) return;
   NetworkVerdict verdict{false, 0};
   try {
     events::DecodeNetworkEvent(networkRecord_, networkView_);
@@ -140,7 +134,6 @@ void EventDispatcher::HandleNetworkEvent(const void* data) {
       .Byte(r.answerCell, kAnswerDecided)
       .Int32(r.speedCell, verdict.speedLimit)
       .Done();
-  state_.networkBusy = false;
 }
 
 void EventDispatcher::ReadPayload() {

@@ -49,9 +49,8 @@ bool NetworkGuard::ApplyContentFilter(const events::NetworkEventView& event, boo
   const RuleAction parsed = ParseRuleAction(action);
   if (parsed == RuleAction::kDrop) pass = false;
   if (parsed == RuleAction::kPass) pass = true;
-  std::string line = "Content filter match found ";
-  line.append(pattern).append(" and applied rule: ").append(action);
-  systemLog_.AddSysLogLine(line);
+  line_.assign("Content filter match found ").append(pattern).append(" and applied rule: ").append(action);
+  systemLog_.AddSysLogLine(line_);
   return true;
 }
 

@@ -43,6 +43,7 @@ class NetworkGuard final : public NetworkEventHandler {
   ContentFilter contentFilter_;
   PresetNetworkPrompt presetPrompt_;
   NetworkPrompt* prompt_ = &presetPrompt_;
+  std::string line_;  // scratch: the content filter's log line
 };
 
 }  // namespace palisor::engine

@@ -74,8 +74,8 @@ SystemGuard::SystemGuard(const settings::Settings& settings, EngineState& state,
       ownProcessId_(ownProcessId), allowedIndex_(lists.allowedApps), forbiddenIndex_(lists.forbiddenApps) {}
 
 bool SystemGuard::DecideSystemEvent(const events::SystemEventView& event) {
-  state_.systemVerdict = true;
-  return settings_.learningMode ? DecideInLearningMode(event) : DecideFromLists(event);
+  state_.systemVerdict = settings_.learningMode ? DecideInLearningMode(event) : DecideFromLists(event);
+  return state_.systemVerdict;
 }
 
 // Everything passes, forbidden applications too; the application is recorded as allowed with
@@ -95,16 +95,17 @@ bool SystemGuard::DecideFromLists(const events::SystemEventView& event) {
   if (allowed && AllEventsLogged()) LogDecision(event, true);
 
   const bool forbidden = ScanForbiddenList(event, signature);
+  bool pass = true;
   if (forbidden) {
-    state_.systemVerdict = false;
+    pass = false;
     if (settings_.logSystemEvents) LogDecision(event, false);
   }
 
   if ((!allowed && !forbidden) || differentSignature) {
-    AskUser(event, signature, differentSignature);
-    if (AllEventsLogged()) LogDecision(event, state_.systemVerdict);
+    pass = AskUser(event, signature, differentSignature, pass);
+    if (AllEventsLogged()) LogDecision(event, pass);
   }
-  return state_.systemVerdict;
+  return pass;
 }
 
 const std::string& SystemGuard::ApplicationSignature(const events::SystemEventView& event) {
@@ -141,11 +142,11 @@ bool SystemGuard::ScanForbiddenList(const events::SystemEventView& event, const 
   return false;
 }
 
-// The prompt answers with the verdict (a countdown that runs out keeps the current one); a saved
+// The prompt answers with the verdict (a countdown that runs out keeps the preset); a saved
 // answer becomes an entry of the allowed or forbidden list. The signature is copied first: while
 // the prompt's message loop runs, others may ask the signature source and replace its text.
-void SystemGuard::AskUser(const events::SystemEventView& event, const std::string& computedSignature,
-                          bool differentSignature) {
+bool SystemGuard::AskUser(const events::SystemEventView& event, const std::string& computedSignature,
+                          bool differentSignature, bool presetPass) {
   state_.systemBusy = true;
   const std::string signature = computedSignature;
   const std::string attempt = SystemAttemptText(event.operationCode, event.target);
@@ -154,14 +155,14 @@ void SystemGuard::AskUser(const events::SystemEventView& event, const std::strin
   request.directory = support::DirectoryPart(event.application);
   request.attempt = attempt;
   request.differentSignature = differentSignature;
-  request.presetPass = state_.systemVerdict;
+  request.presetPass = presetPass;
 
   const SystemPromptAnswer answer = prompt_->Ask(request);
-  state_.systemVerdict = answer.pass;
   if (const auto entry = EntryToSave(event, signature, answer)) {
     if (answer.pass) lists_.AddAllowedApp(entry->application, entry->file, entry->signature, entry->operation);
     else lists_.AddForbiddenApp(entry->application, entry->file, entry->signature, entry->operation);
   }
+  return answer.pass;
 }
 
 bool SystemGuard::AllEventsLogged() const {

@@ -28,8 +28,8 @@ class SystemGuard final : public SystemEventHandler {
   // current verdict without asking. The prompt must outlive its use here.
   void SetPrompt(SystemPrompt* prompt) { prompt_ = prompt ? prompt : &presetPrompt_; }
 
-  // Decides one event, keeps the working verdict in the engine state's system verdict and
-  // returns it (true = PASS). Sets the system busy flag before asking the user and leaves it
+  // Decides one event and returns its verdict (true = PASS), which is also left in the engine
+  // state's system verdict. Sets the system busy flag before asking the user and leaves it
   // set: the dispatcher clears it once the verdict is written back.
   bool DecideSystemEvent(const events::SystemEventView& event) override;
 
@@ -42,7 +42,9 @@ class SystemGuard final : public SystemEventHandler {
   // entry with another signature before the match (and clears it at the match).
   bool ScanAllowedList(const events::SystemEventView& event, const std::string& signature, bool& differentSignature);
   bool ScanForbiddenList(const events::SystemEventView& event, const std::string& signature);
-  void AskUser(const events::SystemEventView& event, const std::string& computedSignature, bool differentSignature);
+  // The user's verdict; `presetPass` when the prompt closes by itself.
+  bool AskUser(const events::SystemEventView& event, const std::string& computedSignature, bool differentSignature,
+               bool presetPass);
 
   bool AllEventsLogged() const;
   void LogDecision(const events::SystemEventView& event, bool pass);

@@ -4,46 +4,46 @@
 
 namespace palisor::stores {
 
-void AppListCommands::DeleteSelected(ListModel& list, void (RuleLists::*rewrite)()) {
+void AppListCommands::DeleteSelected(ListModel& list, StoredList& store) {
   if (!list.HasSelection()) return;
   list.RemoveAt(static_cast<std::size_t>(list.Selected()));
-  (lists_.*rewrite)();
+  store.Rewrite();
 }
 
-void AppListCommands::MoveSelected(ListModel& source, void (RuleLists::*rewriteSource)(),
+void AppListCommands::MoveSelected(ListModel& source, StoredList& sourceStore,
                                    void (RuleLists::*addToTarget)(std::string_view, std::string_view,
                                                                   std::string_view, std::string_view)) {
   if (!source.HasSelection()) return;
   const auto index = static_cast<std::size_t>(source.Selected());
   const Row entry = source.At(index);  // a copy: the row is removed before it is added elsewhere
   source.RemoveAt(index);
-  (lists_.*rewriteSource)();
+  sourceStore.Rewrite();
   (lists_.*addToTarget)(entry.Column(RuleLists::kAppApplication), entry.Column(RuleLists::kAppFile),
                         entry.Column(RuleLists::kAppSignature), entry.Column(RuleLists::kAppOperation));
 }
 
-void AppListCommands::Clearaplicationlist1Click() {
+void AppListCommands::ClearAllowedList() {
   lists_.allowedApps.Clear();
-  lists_.AllowedAppsFile().Truncate();
+  lists_.allowedStore.Truncate();
   systemLog_.AddSysLogLine(kAllowedClearedMessage);
 }
 
-void AppListCommands::Deleteentry1Click() { DeleteSelected(lists_.allowedApps, &RuleLists::RewriteAllowedApps); }
+void AppListCommands::DeleteSelectedAllowed() { DeleteSelected(lists_.allowedApps, lists_.allowedStore); }
 
-void AppListCommands::MovetoDENY1Click() {
-  MoveSelected(lists_.allowedApps, &RuleLists::RewriteAllowedApps, &RuleLists::AddForbiddenApp);
+void AppListCommands::MoveSelectedAllowedToForbidden() {
+  MoveSelected(lists_.allowedApps, lists_.allowedStore, &RuleLists::AddForbiddenApp);
 }
 
-void AppListCommands::Clearforbiddenappslist1Click() {
+void AppListCommands::ClearForbiddenList() {
   lists_.forbiddenApps.Clear();
-  lists_.ForbiddenAppsFile().Truncate();
+  lists_.forbiddenStore.Truncate();
   systemLog_.AddSysLogLine(kForbiddenClearedMessage);
 }
 
-void AppListCommands::Deleteentry2Click() { DeleteSelected(lists_.forbiddenApps, &RuleLists::RewriteForbiddenApps); }
+void AppListCommands::DeleteSelectedForbidden() { DeleteSelected(lists_.forbiddenApps, lists_.forbiddenStore); }
 
-void AppListCommands::Allowselectedapplication1Click() {
-  MoveSelected(lists_.forbiddenApps, &RuleLists::RewriteForbiddenApps, &RuleLists::AddAllowedApp);
+void AppListCommands::MoveSelectedForbiddenToAllowed() {
+  MoveSelected(lists_.forbiddenApps, lists_.forbiddenStore, &RuleLists::AddAllowedApp);
 }
 
 }  // namespace palisor::stores

@@ -16,23 +16,22 @@ class AppListCommands {
 
   AppListCommands(RuleLists& lists, SystemLog& systemLog) : lists_(lists), systemLog_(systemLog) {}
 
-  // Allowed list: clear (truncates "AllowedApps.txt", logs), delete the selected entry (rewrites
-  // the file, logs nothing), move the selected entry to the forbidden list.
-  void Clearaplicationlist1Click();
-  void Deleteentry1Click();
-  void MovetoDENY1Click();
-  // Forbidden list: the same three, the other way round.
-  void Clearforbiddenappslist1Click();
-  void Deleteentry2Click();
-  void Allowselectedapplication1Click();
+  // Allowed list (PopupMenu7).
+  void ClearAllowedList();                // Clearaplicationlist1Click: truncates "AllowedApps.txt", logs
+  void DeleteSelectedAllowed();           // Deleteentry1Click: rewrites the file, logs nothing
+  void MoveSelectedAllowedToForbidden();  // MovetoDENY1Click
+  // Forbidden list (PopupMenu8).
+  void ClearForbiddenList();              // Clearforbiddenappslist1Click
+  void DeleteSelectedForbidden();         // Deleteentry2Click
+  void MoveSelectedForbiddenToAllowed();  // Allowselectedapplication1Click
 
  private:
   // Removes the selected entry and rewrites the source list's file; the target's add operation
   // (with its duplicate test) then receives the entry's four fields. Nothing without a selection.
-  void MoveSelected(ListModel& source, void (RuleLists::*rewriteSource)(),
+  void MoveSelected(ListModel& source, StoredList& sourceStore,
                     void (RuleLists::*addToTarget)(std::string_view, std::string_view, std::string_view,
                                                    std::string_view));
-  void DeleteSelected(ListModel& list, void (RuleLists::*rewrite)());
+  void DeleteSelected(ListModel& list, StoredList& store);
 
   RuleLists& lists_;
   SystemLog& systemLog_;

@@ -2,18 +2,18 @@
 
 namespace palisor::stores {
 
-bool ContentRuleCommands::pAddContentRuleClick(std::string_view typedPattern, std::string_view verdict) {
+bool ContentRuleCommands::AddRule(std::string_view typedPattern, std::string_view verdict) {
   if (typedPattern.empty()) return false;
   lists_.AddContentRule(typedPattern, verdict);
   return true;
 }
 
-void ContentRuleCommands::lbContentListClick(int selectedPattern) {
+void ContentRuleCommands::SelectPattern(int selectedPattern) {
   lists_.contentPatterns.Select(selectedPattern);
   lists_.contentActions.Select(lists_.contentPatterns.Selected());
 }
 
-void ContentRuleCommands::Deletecontentrule1Click() {
+void ContentRuleCommands::DeleteSelectedRule() {
   if (!lists_.contentActions.HasSelection()) return;
   // The selected verdict's row is removed from both lists, so a pattern never loses its verdict
   // even if the pattern list's selection was changed without lbContentListClick.
@@ -21,13 +21,13 @@ void ContentRuleCommands::Deletecontentrule1Click() {
   lists_.contentActions.RemoveAt(row);
   lists_.contentPatterns.RemoveAt(row);
   lists_.contentPatterns.Select(ListModel::kNoSelection);
-  lists_.RewriteContentRules();
+  lists_.contentStore.Rewrite();
 }
 
-void ContentRuleCommands::Clearcontentrules1Click() {
+void ContentRuleCommands::ClearRules() {
   lists_.contentActions.Clear();
   lists_.contentPatterns.Clear();
-  lists_.ContentRulesFile().Truncate();
+  lists_.contentStore.Truncate();
 }
 
 }  // namespace palisor::stores

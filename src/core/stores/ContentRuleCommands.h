@@ -12,16 +12,19 @@ class ContentRuleCommands {
  public:
   explicit ContentRuleCommands(RuleLists& lists) : lists_(lists) {}
 
-  // "Add Content Filter Rule" and Enter in the input line: adds the typed (already upper-case)
+  // pAddContentRuleClick and edContentLineKeyPress ("Add Content Filter Rule", Enter in the input
+  // line): adds the typed (already upper-case)
   // pattern with the selected verdict. An empty line adds nothing. Returns whether a rule was
   // added, which is when the input line is to be emptied. Nothing is logged.
-  bool pAddContentRuleClick(std::string_view typedPattern, std::string_view verdict);
-  // A selection change in lbContentList: the verdict list selects the same row (none for none).
-  void lbContentListClick(int selectedPattern);
-  // Deletes the selected rule and rewrites "ContentRules.txt"; nothing without a selection.
-  void Deletecontentrule1Click();
-  // Empties both lists and truncates "ContentRules.txt".
-  void Clearcontentrules1Click();
+  bool AddRule(std::string_view typedPattern, std::string_view verdict);
+  // lbContentListClick, a selection change in lbContentList: the verdict list selects the same row
+  // (none for none).
+  void SelectPattern(int selectedPattern);
+  // Deletecontentrule1Click: deletes the selected rule and rewrites "ContentRules.txt"; nothing
+  // without a selection.
+  void DeleteSelectedRule();
+  // Clearcontentrules1Click: empties both lists and truncates "ContentRules.txt".
+  void ClearRules();
 
  private:
   RuleLists& lists_;

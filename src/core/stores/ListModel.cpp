@@ -13,7 +13,7 @@ const std::string& Row::Column(std::size_t column) const {
 void ListModel::Append(Row row) {
   row.subItems.resize(subItemCount_);
   rows_.push_back(std::move(row));
-  Changed();
+  Appended();
 }
 
 void ListModel::Append(std::string caption, std::vector<std::string> subItems) {
@@ -24,7 +24,7 @@ void ListModel::RemoveAt(std::size_t index) {
   if (index >= rows_.size()) return;
   rows_.erase(rows_.begin() + static_cast<std::ptrdiff_t>(index));
   selected_ = kNoSelection;
-  Changed();
+  Removed(index);
 }
 
 void ListModel::Clear() {
@@ -66,13 +66,40 @@ void ListModel::Select(int index) {
   selected_ = (index >= 0 && static_cast<std::size_t>(index) < rows_.size()) ? index : kNoSelection;
 }
 
-void ListModel::Changed() {
+bool ListModel::EditsSince(std::uint64_t revision, std::vector<Edit>& edits) const {
+  edits.clear();
+  if (revision > revision_ || revision < lastUnjournaled_ || revision_ - revision > kEditJournal) return false;
+  for (std::uint64_t r = revision + 1; r <= revision_; ++r) edits.push_back(journal_[r % kEditJournal]);
+  for (std::size_t k = 0; k < edits.size(); ++k) {
+    if (edits[k].kind != Edit::Kind::kAppend) continue;
+    std::size_t& now = edits[k].now = edits[k].row;
+    for (std::size_t later = k + 1; later < edits.size() && now != Edit::kRemovedAgain; ++later) {
+      if (edits[later].kind != Edit::Kind::kRemove || edits[later].row > now) continue;
+      now = edits[later].row == now ? Edit::kRemovedAgain : now - 1;
+    }
+  }
+  return true;
+}
+
+void ListModel::Appended() {
   ++revision_;
+  journal_[revision_ % kEditJournal] = {Edit::Kind::kAppend, rows_.size() - 1};
+  if (observer_) observer_->OnListChanged(*this);
+}
+
+void ListModel::Removed(std::size_t index) {
+  lastRewrite_ = ++revision_;
+  journal_[revision_ % kEditJournal] = {Edit::Kind::kRemove, index};
+  if (observer_) observer_->OnListChanged(*this);
+}
+
+void ListModel::Changed() {
+  lastRewrite_ = lastUnjournaled_ = ++revision_;
   if (observer_) observer_->OnListChanged(*this);
 }
 
 void ListModel::RowChanged(std::size_t index) {
-  ++revision_;
+  lastRewrite_ = lastUnjournaled_ = ++revision_;
   if (observer_) observer_->OnRowChanged(*this, index);
 }
 

@@ -3,6 +3,7 @@
 // models: the engine reads them in place, the window only shows them.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -66,11 +67,31 @@ class ListModel {
 
   // Grows by one with every change of the rows; derived indexes compare it to stay current.
   std::uint64_t Revision() const { return revision_; }
+  // Whether every change after `revision` was an Append: the rows that stood then stand unchanged
+  // at their indexes. An index that adds appended rows alone must ask this; the growth of the
+  // count against the revision cannot tell an append from an Assign that also adds rows.
+  bool OnlyAppendedSince(std::uint64_t revision) const { return revision <= revision_ && lastRewrite_ <= revision; }
+
+  // One row appended (at the end) or removed, as the list keeps the last kEditJournal of them.
+  struct Edit {
+    enum class Kind : std::uint8_t { kAppend, kRemove };
+    static constexpr std::size_t kRemovedAgain = static_cast<std::size_t>(-1);
+    Kind kind;
+    std::size_t row;  // the row's index when the edit was made
+    // For an append, where the row stands now (later removals move it up), or kRemovedAgain.
+    std::size_t now = 0;
+  };
+  static constexpr std::size_t kEditJournal = 16;
+  // The edits after `revision`, oldest first, into `edits`; false when another kind of change
+  // happened since or the journal no longer reaches back that far (a derived index rebuilds).
+  bool EditsSince(std::uint64_t revision, std::vector<Edit>& edits) const;
 
   void SetObserver(ListObserver* observer) { observer_ = observer; }
 
  private:
-  void Changed();
+  void Appended();
+  void Removed(std::size_t index);
+  void Changed();  // any change but an append or a removal
   void RowChanged(std::size_t index);
   // Puts the text in place; false for a column the row does not have.
   static bool PutText(Row& row, std::size_t column, std::string_view text);
@@ -79,6 +100,9 @@ class ListModel {
   std::vector<Row> rows_;
   int selected_ = kNoSelection;
   std::uint64_t revision_ = 0;
+  std::uint64_t lastRewrite_ = 0;   // the revision of the last change that was not an append
+  std::uint64_t lastUnjournaled_ = 0;  // the revision of the last change the journal cannot tell
+  std::array<Edit, kEditJournal> journal_{};  // the edit that made revision r is at r % kEditJournal
   ListObserver* observer_ = nullptr;
 };
 

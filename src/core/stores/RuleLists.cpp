@@ -14,39 +14,12 @@ void AppendEntryKey(std::string& key, const Row& row) {
 }  // namespace
 
 RuleLists::RuleLists(const std::string& programDirectory)
-    : trafficFile_(programDirectory + kTrafficRulesFile),
-      contentFile_(programDirectory + kContentRulesFile),
-      allowedFile_(programDirectory + kAllowedAppsFile),
-      forbiddenFile_(programDirectory + kForbiddenAppsFile) {}
-
-void RuleLists::OpenAndLoadTrafficRules() {
-  trafficFile_.OpenAndLoad(kTrafficRuleFields, [this](const std::vector<std::string_view>& f) {
-    if (f[0].empty()) return;  // a rule without application is dropped
-    rules.Append(support::AuxUpperCase(f[0]), {std::string(f[1]), std::string(f[2]), std::string(f[3]),
-                                               std::string(f[4]), std::string(f[5]), std::string(f[6]),
-                                               std::string(f[7]), std::string(f[8])});
-  });
-}
-
-void RuleLists::OpenAndLoadContentRules() {
-  contentFile_.OpenAndLoad(kContentRuleFields, [this](const std::vector<std::string_view>& f) {
-    if (f[0].empty() || f[1].empty()) return;
-    contentPatterns.Append(std::string(f[0]));
-    contentActions.Append(std::string(f[1]));
-  });
-}
-
-void RuleLists::OpenAndLoadAllowedApps() {
-  allowedFile_.OpenAndLoad(kAppEntryFields, [this](const std::vector<std::string_view>& f) {
-    if (!f[0].empty()) allowedApps.Append(std::string(f[0]), {std::string(f[1]), std::string(f[2]), std::string(f[3])});
-  });
-}
-
-void RuleLists::OpenAndLoadForbiddenApps() {
-  forbiddenFile_.OpenAndLoad(kAppEntryFields, [this](const std::vector<std::string_view>& f) {
-    if (!f[0].empty()) forbiddenApps.Append(std::string(f[0]), {std::string(f[1]), std::string(f[2]), std::string(f[3])});
-  });
-}
+    : trafficStore(programDirectory + kTrafficRulesFile, {&rules}, StoredList::Keep::kFirstFieldSet, true),
+      contentStore(programDirectory + kContentRulesFile, {&contentPatterns, &contentActions},
+                   StoredList::Keep::kAllFieldsSet, false),
+      allowedStore(programDirectory + kAllowedAppsFile, {&allowedApps}, StoredList::Keep::kFirstFieldSet, false),
+      forbiddenStore(programDirectory + kForbiddenAppsFile, {&forbiddenApps}, StoredList::Keep::kFirstFieldSet,
+                     false) {}
 
 void RuleLists::AddTrafficRule(std::string_view application, std::string_view protocol, std::string_view sourceIp,
                                std::string_view sourcePort, std::string_view destIp, std::string_view destPort,
@@ -54,26 +27,54 @@ void RuleLists::AddTrafficRule(std::string_view application, std::string_view pr
   rules.Append(support::AuxUpperCase(application),
                {std::string(protocol), std::string(sourceIp), std::string(sourcePort), std::string(destIp),
                 std::string(destPort), std::string(action), std::string(operation), std::string(maxSpeed)});
-  trafficFile_.AppendFields(
+  trafficStore.File().AppendFields(
       {application, protocol, sourceIp, sourcePort, destIp, destPort, action, operation, maxSpeed});
 }
 
 void RuleLists::AddContentRule(std::string_view pattern, std::string_view verdict) {
   contentPatterns.Append(std::string(pattern));
   contentActions.Append(std::string(verdict));
-  contentFile_.AppendFields({pattern, verdict});
+  contentStore.File().AppendFields({pattern, verdict});
+}
+
+void RuleLists::AddAllowedKey(std::string key) {
+  ++allowedKeys_[key];
+  allowedKeyOfRow_.push_back(std::move(key));
+}
+
+void RuleLists::RemoveAllowedKey(std::size_t row) {
+  if (row >= allowedKeyOfRow_.size()) return;
+  const auto found = allowedKeys_.find(allowedKeyOfRow_[row]);
+  if (found != allowedKeys_.end() && --found->second == 0) allowedKeys_.erase(found);
+  allowedKeyOfRow_.erase(allowedKeyOfRow_.begin() + static_cast<std::ptrdiff_t>(row));
 }
 
 void RuleLists::EnsureAllowedKeysCurrent() {
-  if (allowedKeysRevision_ == allowedApps.Revision()) return;
-  allowedKeys_.clear();
-  allowedKeys_.reserve(allowedApps.Count());
-  for (const Row& row : allowedApps.Rows()) {
-    rowKeyScratch_.clear();
-    AppendEntryKey(rowKeyScratch_, row);
-    allowedKeys_.insert(rowKeyScratch_);
+  if (allowedKeysBuilt_ && allowedKeysRevision_ == allowedApps.Revision()) return;
+  if (allowedKeysBuilt_ && allowedApps.EditsSince(allowedKeysRevision_, edits_)) {
+    for (const ListModel::Edit& edit : edits_) {
+      if (edit.kind == ListModel::Edit::Kind::kRemove) {
+        RemoveAllowedKey(edit.row);
+        continue;
+      }
+      rowKeyScratch_.clear();
+      // A row removed again by a later edit holds a place that the removal takes out.
+      if (edit.now != ListModel::Edit::kRemovedAgain) AppendEntryKey(rowKeyScratch_, allowedApps.At(edit.now));
+      AddAllowedKey(rowKeyScratch_);
+    }
+  } else {
+    allowedKeys_.clear();
+    allowedKeyOfRow_.clear();
+    allowedKeys_.reserve(allowedApps.Count());
+    allowedKeyOfRow_.reserve(allowedApps.Count());
+    for (const Row& row : allowedApps.Rows()) {
+      rowKeyScratch_.clear();
+      AppendEntryKey(rowKeyScratch_, row);
+      AddAllowedKey(rowKeyScratch_);
+    }
   }
   allowedKeysRevision_ = allowedApps.Revision();
+  allowedKeysBuilt_ = true;
 }
 
 void RuleLists::AddAllowedApp(std::string_view application, std::string_view file, std::string_view signature,
@@ -84,9 +85,9 @@ void RuleLists::AddAllowedApp(std::string_view application, std::string_view fil
   if (allowedKeys_.count(keyScratch_) != 0) return;
   if (application.empty() || file.empty() || signature.empty() || operation.empty()) return;
   allowedApps.Append(std::string(application), {std::string(file), std::string(signature), std::string(operation)});
-  allowedKeys_.insert(keyScratch_);
+  AddAllowedKey(keyScratch_);
   allowedKeysRevision_ = allowedApps.Revision();
-  allowedFile_.AppendFields({application, file, signature, operation});
+  allowedStore.File().AppendFields({application, file, signature, operation});
 }
 
 void RuleLists::AddForbiddenApp(std::string_view application, std::string_view file, std::string_view signature,
@@ -100,57 +101,14 @@ void RuleLists::AddForbiddenApp(std::string_view application, std::string_view f
   }
   if (application.empty() || file.empty() || signature.empty() || operation.empty()) return;
   forbiddenApps.Append(std::string(application), {std::string(file), std::string(signature), std::string(operation)});
-  forbiddenFile_.AppendFields({application, file, signature, operation});
-}
-
-void RuleLists::SaveRows(const ListModel& list, StoreFile& file) {
-  RecordWriter writer(file);
-  for (const Row& row : list.Rows()) {
-    writer.Field(row.caption);
-    for (const std::string& field : row.subItems) writer.Field(field);
-  }
-}
-
-void RuleLists::SaveTrafficRules() { SaveRows(rules, trafficFile_); }
-void RuleLists::SaveAllowedApps() { SaveRows(allowedApps, allowedFile_); }
-void RuleLists::SaveForbiddenApps() { SaveRows(forbiddenApps, forbiddenFile_); }
-
-// A pattern without a verdict beside it is no rule (the two lists are kept the same length).
-void RuleLists::SaveContentRules() {
-  RecordWriter writer(contentFile_);
-  const std::size_t count = contentPatterns.Count() < contentActions.Count() ? contentPatterns.Count()
-                                                                             : contentActions.Count();
-  for (std::size_t i = 0; i < count; ++i) {
-    writer.Field(contentPatterns.At(i).caption);
-    writer.Field(contentActions.At(i).caption);
-  }
-}
-
-void RuleLists::RewriteTrafficRules() {
-  trafficFile_.Truncate();
-  SaveTrafficRules();
-}
-
-void RuleLists::RewriteContentRules() {
-  contentFile_.Truncate();
-  SaveContentRules();
-}
-
-void RuleLists::RewriteAllowedApps() {
-  allowedFile_.Truncate();
-  SaveAllowedApps();
-}
-
-void RuleLists::RewriteForbiddenApps() {
-  forbiddenFile_.Truncate();
-  SaveForbiddenApps();
+  forbiddenStore.File().AppendFields({application, file, signature, operation});
 }
 
 void RuleLists::CloseFiles() {
-  trafficFile_.Close();
-  contentFile_.Close();
-  allowedFile_.Close();
-  forbiddenFile_.Close();
+  trafficStore.Close();
+  contentStore.Close();
+  allowedStore.Close();
+  forbiddenStore.Close();
 }
 
 }  // namespace palisor::stores

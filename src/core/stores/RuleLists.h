@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <unordered_map>
+#include <vector>
 
 #include "core/stores/ListModel.h"
 #include "core/stores/StoreFile.h"
+#include "core/stores/StoredList.h"
 
 namespace palisor::stores {
 
@@ -37,18 +39,19 @@ class RuleLists {
   // `programDirectory` ends with its path separator (or is empty for the current directory).
   explicit RuleLists(const std::string& programDirectory);
 
-  ListModel rules{8};            // Rules: the traffic rules
-  ListModel contentPatterns{0};  // lbContentList
-  ListModel contentActions{0};   // lbContentRules, row for row beside contentPatterns
-  ListModel allowedApps{3};      // lbAllowedApps
-  ListModel forbiddenApps{3};    // lbForbiddenApps
+  ListModel rules{kTrafficRuleFields - 1};  // Rules: the traffic rules
+  ListModel contentPatterns{0};             // lbContentList
+  ListModel contentActions{0};              // lbContentRules, row for row beside contentPatterns
+  ListModel allowedApps{kAppEntryFields - 1};    // lbAllowedApps
+  ListModel forbiddenApps{kAppEntryFields - 1};  // lbForbiddenApps
 
-  // Start-up: open (or create) the list's store file, load its records (LoadTrafficRules,
-  // LoadContentRules, LoadAllowedApps, LoadForbiddenApps) and stay open at its end.
-  void OpenAndLoadTrafficRules();
-  void OpenAndLoadContentRules();
-  void OpenAndLoadAllowedApps();
-  void OpenAndLoadForbiddenApps();
+  // The lists with their store files. Start-up runs OpenAndLoad on each (LoadTrafficRules,
+  // LoadContentRules, LoadAllowedApps, LoadForbiddenApps); the editing commands rewrite or
+  // truncate them.
+  StoredList trafficStore;    // "NetRules.txt": a rule without application is dropped
+  StoredList contentStore;    // "ContentRules.txt": a pattern or verdict that is empty is dropped
+  StoredList allowedStore;    // "AllowedApps.txt": an entry without application is dropped
+  StoredList forbiddenStore;  // "ForbiddenApps.txt"
 
   // Appends a rule whose caption is the application in ASCII upper case; the file gets the
   // application with its letter case unchanged. No duplicate test.
@@ -67,37 +70,23 @@ class RuleLists {
   void AddForbiddenApp(std::string_view application, std::string_view file, std::string_view signature,
                        std::string_view operation);
 
-  // Write every row of the list at the end of its file (used right after a truncate).
-  void SaveTrafficRules();
-  void SaveContentRules();
-  void SaveAllowedApps();
-  void SaveForbiddenApps();
-
-  // Rewrite: re-create the file empty and save the whole list into it.
-  void RewriteTrafficRules();
-  void RewriteContentRules();
-  void RewriteAllowedApps();
-  void RewriteForbiddenApps();
-
   // Close the store files (the firewall's stop and the shutdown paths). Later appends still
   // reach their files: a closed file is opened again on demand.
   void CloseFiles();
 
-  StoreFile& TrafficRulesFile() { return trafficFile_; }
-  StoreFile& ContentRulesFile() { return contentFile_; }
-  StoreFile& AllowedAppsFile() { return allowedFile_; }
-  StoreFile& ForbiddenAppsFile() { return forbiddenFile_; }
-
  private:
-  static void SaveRows(const ListModel& list, StoreFile& file);
   void EnsureAllowedKeysCurrent();
+  void AddAllowedKey(std::string key);
+  void RemoveAllowedKey(std::size_t row);
 
-  StoreFile trafficFile_, contentFile_, allowedFile_, forbiddenFile_;
-
-  // Entry keys of allowedApps, so the duplicate test of AddAllowedApp is one lookup. Rebuilt
-  // when the list changed by any other way than AddAllowedApp (its revision tells).
-  std::unordered_set<std::string> allowedKeys_;
-  std::uint64_t allowedKeysRevision_ = ~std::uint64_t{0};
+  // Entry keys of allowedApps with the number of rows holding each, and each row's key, so that
+  // the duplicate test of AddAllowedApp is one lookup. Follows the list's appends and removals
+  // through its edit journal; any other change rebuilds it.
+  std::unordered_map<std::string, std::uint32_t> allowedKeys_;
+  std::vector<std::string> allowedKeyOfRow_;
+  bool allowedKeysBuilt_ = false;
+  std::uint64_t allowedKeysRevision_ = 0;
+  std::vector<ListModel::Edit> edits_;
   std::string keyScratch_, rowKeyScratch_;
 };
 

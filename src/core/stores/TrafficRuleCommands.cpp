@@ -36,25 +36,25 @@ void TrafficRuleCommands::AddRuleFromSelectedRow(Scope scope, const char* action
   }
 }
 
-void TrafficRuleCommands::AddWithDenyClick() { AddRuleFromSelectedRow(Scope::kConnection, "DROP"); }
-void TrafficRuleCommands::AddWithAllowClick() { AddRuleFromSelectedRow(Scope::kConnection, "PASS"); }
-void TrafficRuleCommands::Blockthisapplication1Click() { AddRuleFromSelectedRow(Scope::kApplication, "DROP"); }
-void TrafficRuleCommands::Blockthisdestination1Click() { AddRuleFromSelectedRow(Scope::kDestination, "DROP"); }
-void TrafficRuleCommands::Blockthissource1Click() { AddRuleFromSelectedRow(Scope::kSource, "DROP"); }
-void TrafficRuleCommands::Allowthisapplication1Click() { AddRuleFromSelectedRow(Scope::kApplication, "PASS"); }
-void TrafficRuleCommands::Allowthisdestination1Click() { AddRuleFromSelectedRow(Scope::kDestination, "PASS"); }
-void TrafficRuleCommands::Allowthissource1Click() { AddRuleFromSelectedRow(Scope::kSource, "PASS"); }
+void TrafficRuleCommands::DenySelectedConnection() { AddRuleFromSelectedRow(Scope::kConnection, "DROP"); }
+void TrafficRuleCommands::AllowSelectedConnection() { AddRuleFromSelectedRow(Scope::kConnection, "PASS"); }
+void TrafficRuleCommands::BlockSelectedApplication() { AddRuleFromSelectedRow(Scope::kApplication, "DROP"); }
+void TrafficRuleCommands::BlockSelectedDestination() { AddRuleFromSelectedRow(Scope::kDestination, "DROP"); }
+void TrafficRuleCommands::BlockSelectedSource() { AddRuleFromSelectedRow(Scope::kSource, "DROP"); }
+void TrafficRuleCommands::AllowSelectedApplication() { AddRuleFromSelectedRow(Scope::kApplication, "PASS"); }
+void TrafficRuleCommands::AllowSelectedDestination() { AddRuleFromSelectedRow(Scope::kDestination, "PASS"); }
+void TrafficRuleCommands::AllowSelectedSource() { AddRuleFromSelectedRow(Scope::kSource, "PASS"); }
 
-void TrafficRuleCommands::Deleterule1Click() {
+void TrafficRuleCommands::DeleteSelectedRule() {
   if (!lists_.rules.HasSelection()) return;
   lists_.rules.RemoveAt(static_cast<std::size_t>(lists_.rules.Selected()));
-  lists_.RewriteTrafficRules();
+  lists_.trafficStore.Rewrite();
   systemLog_.AddSysLogLine(kRuleDeletedMessage);
 }
 
-void TrafficRuleCommands::Cleartrafficrules1Click() {
+void TrafficRuleCommands::ClearRules() {
   lists_.rules.Clear();
-  lists_.TrafficRulesFile().Truncate();
+  lists_.trafficStore.Truncate();
   systemLog_.AddSysLogLine(kRulesClearedMessage);
 }
 

@@ -48,21 +48,29 @@ void ActivityLogPage::BindLists() {
 
 bool ActivityLogPage::Command(int id, int notifyCode) {
   (void)notifyCode;
-  stores::TrafficRuleCommands& rules = firewall_.TrafficRuleCommands();
   switch (id) {
     case ids::kClear1: firewall_.LogCommands().Clear1Click(); return true;
     case ids::kClearTrafficLog1: firewall_.LogCommands().Cleartrafficlog1Click(); return true;
-    case ids::kAddWithDeny: rules.AddWithDenyClick(); return true;
-    case ids::kAddWithAllow: rules.AddWithAllowClick(); return true;
-    case ids::kBlockThisApplication1: rules.Blockthisapplication1Click(); return true;
-    case ids::kBlockThisDestination1: rules.Blockthisdestination1Click(); return true;
-    case ids::kBlockThisSource1: rules.Blockthissource1Click(); return true;
-    case ids::kAllowThisApplication1: rules.Allowthisapplication1Click(); return true;
-    case ids::kAllowThisDestination1: rules.Allowthisdestination1Click(); return true;
-    case ids::kAllowThisSource1: rules.Allowthissource1Click(); return true;
+    case ids::kAddWithDeny: AddWithDenyClick(); return true;
+    case ids::kAddWithAllow: AddWithAllowClick(); return true;
+    case ids::kBlockThisApplication1: Blockthisapplication1Click(); return true;
+    case ids::kBlockThisDestination1: Blockthisdestination1Click(); return true;
+    case ids::kBlockThisSource1: Blockthissource1Click(); return true;
+    case ids::kAllowThisApplication1: Allowthisapplication1Click(); return true;
+    case ids::kAllowThisDestination1: Allowthisdestination1Click(); return true;
+    case ids::kAllowThisSource1: Allowthissource1Click(); return true;
     default: return false;
   }
 }
+
+void ActivityLogPage::AddWithDenyClick() { firewall_.TrafficRuleCommands().DenySelectedConnection(); }
+void ActivityLogPage::AddWithAllowClick() { firewall_.TrafficRuleCommands().AllowSelectedConnection(); }
+void ActivityLogPage::Blockthisapplication1Click() { firewall_.TrafficRuleCommands().BlockSelectedApplication(); }
+void ActivityLogPage::Blockthisdestination1Click() { firewall_.TrafficRuleCommands().BlockSelectedDestination(); }
+void ActivityLogPage::Blockthissource1Click() { firewall_.TrafficRuleCommands().BlockSelectedSource(); }
+void ActivityLogPage::Allowthisapplication1Click() { firewall_.TrafficRuleCommands().AllowSelectedApplication(); }
+void ActivityLogPage::Allowthisdestination1Click() { firewall_.TrafficRuleCommands().AllowSelectedDestination(); }
+void ActivityLogPage::Allowthissource1Click() { firewall_.TrafficRuleCommands().AllowSelectedSource(); }
 
 bool ActivityLogPage::Notify(const NMHDR& header, LRESULT& result) {
   return trafficLog_.OnNotify(header, result) || sysLog_.OnNotify(header, result);

@@ -28,6 +28,16 @@ class ActivityLogPage final : public TabPage {
   bool ContextMenu(HWND control, POINT screen) override;
 
  private:
+  // PopupMenu3 of TrafficLog: rules made from the selected row.
+  void AddWithDenyClick();
+  void AddWithAllowClick();
+  void Blockthisapplication1Click();
+  void Blockthisdestination1Click();
+  void Blockthissource1Click();
+  void Allowthisapplication1Click();
+  void Allowthisdestination1Click();
+  void Allowthissource1Click();
+
   app::Firewall& firewall_;
   Label label2_, label1_;
   ListView trafficLog_, sysLog_;

@@ -125,23 +125,23 @@ bool NetworkGuardPage::ContextMenu(HWND control, POINT screen) {
 bool NetworkGuardPage::DrawItem(const DRAWITEMSTRUCT& item) { return pEmgStop_.Draw(item); }
 
 void NetworkGuardPage::pAddContentRuleClick() {
-  if (firewall_.ContentRuleCommands().pAddContentRuleClick(edContentLine_.Text(), cbContentRule_.SelectedText())) {
+  if (firewall_.ContentRuleCommands().AddRule(edContentLine_.Text(), cbContentRule_.SelectedText())) {
     edContentLine_.SetText("");
   }
 }
 
 void NetworkGuardPage::lbContentListClick() {
-  firewall_.ContentRuleCommands().lbContentListClick(lbContentList_.SelectedIndex());
+  firewall_.ContentRuleCommands().SelectPattern(lbContentList_.SelectedIndex());
   lbContentRules_.Refresh();
 }
 
-void NetworkGuardPage::Deletecontentrule1Click() { firewall_.ContentRuleCommands().Deletecontentrule1Click(); }
+void NetworkGuardPage::Deletecontentrule1Click() { firewall_.ContentRuleCommands().DeleteSelectedRule(); }
 
-void NetworkGuardPage::Clearcontentrules1Click() { firewall_.ContentRuleCommands().Clearcontentrules1Click(); }
+void NetworkGuardPage::Clearcontentrules1Click() { firewall_.ContentRuleCommands().ClearRules(); }
 
-void NetworkGuardPage::Deleterule1Click() { firewall_.TrafficRuleCommands().Deleterule1Click(); }
+void NetworkGuardPage::Deleterule1Click() { firewall_.TrafficRuleCommands().DeleteSelectedRule(); }
 
-void NetworkGuardPage::Cleartrafficrules1Click() { firewall_.TrafficRuleCommands().Cleartrafficrules1Click(); }
+void NetworkGuardPage::Cleartrafficrules1Click() { firewall_.TrafficRuleCommands().ClearRules(); }
 
 void NetworkGuardPage::pEmgStopClick() {
   const packetfilter::EmergencyButtonFace face = firewall_.EmergencyBlock().pEmgStopClick();

@@ -1,4 +1,5 @@
 #include "win32/app/SingleInstance.h"
+#include "win32/platform/UniqueHandle.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -17,7 +18,8 @@ bool IsPalisorExecutable(std::string_view exeFile) {
 }
 
 int CountPalisorProcesses() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  const UniqueHandle owned(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  HANDLE snapshot = owned.get();
   if (snapshot == INVALID_HANDLE_VALUE) return 0;
   int count = 0;
   PROCESSENTRY32 entry{};
@@ -27,7 +29,6 @@ int CountPalisorProcesses() {
       ++count;
     }
   }
-  CloseHandle(snapshot);
   return count;
 }
 

@@ -1,4 +1,5 @@
 #include "win32/app/SplashWindow.h"
+#include "win32/platform/UniqueHandle.h"
 
 #include <algorithm>
 #include <cstring>
@@ -79,18 +80,15 @@ SplashStart ReadAndMarkFirstStart(const SplashFlagKey& key) {
                       nullptr, &opened, nullptr) != ERROR_SUCCESS) {
     return SplashStart::First;
   }
+  const UniqueRegistryKey owned(opened);
   char value[16] = {};
   DWORD type = 0;
   DWORD size = sizeof value - 1;
   LONG read = RegQueryValueExA(opened, kFlagValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   const bool present = read == ERROR_SUCCESS || read == ERROR_MORE_DATA;
-  if (present && type != REG_SZ && type != REG_EXPAND_SZ) {
-    RegCloseKey(opened);
-    return SplashStart::Failed;
-  }
+  if (present && type != REG_SZ && type != REG_EXPAND_SZ) return SplashStart::Failed;
   const bool later = read == ERROR_SUCCESS && std::string(value, strnlen(value, size)) == "no";
   RegSetValueExA(opened, kFlagValue, 0, REG_SZ, reinterpret_cast<const BYTE*>("no"), 3);
-  RegCloseKey(opened);
   return later ? SplashStart::Later : SplashStart::First;
 }
 

@@ -149,13 +149,13 @@ void SystemGuardPage::rgVerboseClick() {
   firewall_.Settings().loggingLevel = static_cast<settings::LoggingLevel>(rgVerbose_.ItemIndex());
 }
 
-void SystemGuardPage::Clearaplicationlist1Click() { firewall_.AppListCommands().Clearaplicationlist1Click(); }
-void SystemGuardPage::Deleteentry1Click() { firewall_.AppListCommands().Deleteentry1Click(); }
-void SystemGuardPage::MovetoDENY1Click() { firewall_.AppListCommands().MovetoDENY1Click(); }
-void SystemGuardPage::Clearforbiddenappslist1Click() { firewall_.AppListCommands().Clearforbiddenappslist1Click(); }
-void SystemGuardPage::Deleteentry2Click() { firewall_.AppListCommands().Deleteentry2Click(); }
+void SystemGuardPage::Clearaplicationlist1Click() { firewall_.AppListCommands().ClearAllowedList(); }
+void SystemGuardPage::Deleteentry1Click() { firewall_.AppListCommands().DeleteSelectedAllowed(); }
+void SystemGuardPage::MovetoDENY1Click() { firewall_.AppListCommands().MoveSelectedAllowedToForbidden(); }
+void SystemGuardPage::Clearforbiddenappslist1Click() { firewall_.AppListCommands().ClearForbiddenList(); }
+void SystemGuardPage::Deleteentry2Click() { firewall_.AppListCommands().DeleteSelectedForbidden(); }
 void SystemGuardPage::Allowselectedapplication1Click() {
-  firewall_.AppListCommands().Allowselectedapplication1Click();
+  firewall_.AppListCommands().MoveSelectedForbiddenToAllowed();
 }
 
 void SystemGuardPage::SetProcessMonitor(processes::ProcessMonitor* monitor) {

@@ -1,4 +1,5 @@
 #include "win32/injection/EntryTrap.h"
+#include "win32/platform/UniqueHandle.h"
 
 #include <tlhelp32.h>
 #include <winternl.h>
@@ -275,22 +276,18 @@ bool IsTrapped(HANDLE process, std::uintptr_t entry, const unsigned char (&bytes
 }  // namespace
 
 SuspendedThreads::SuspendedThreads(DWORD processId) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  const UniqueHandle owned(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  HANDLE snapshot = owned.get();
   if (snapshot == INVALID_HANDLE_VALUE) return;
   const DWORD self = GetCurrentThreadId();
   THREADENTRY32 entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more && count_ < kMaxThreads; more = Thread32Next(snapshot, &entry)) {
     if (entry.th32OwnerProcessID != processId || entry.th32ThreadID == self) continue;
-    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
-    if (!thread) continue;
-    if (SuspendThread(thread) == static_cast<DWORD>(-1)) {
-      CloseHandle(thread);
-      continue;
-    }
-    threads_[count_++] = thread;
+    UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+    if (!thread || SuspendThread(thread.get()) == static_cast<DWORD>(-1)) continue;
+    threads_[count_++] = thread.release();  // resumed and closed by the destructor
   }
-  CloseHandle(snapshot);
 }
 
 SuspendedThreads::~SuspendedThreads() {

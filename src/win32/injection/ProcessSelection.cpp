@@ -1,5 +1,7 @@
 #include "win32/injection/ProcessSelection.h"
 
+#include "win32/platform/UniqueHandle.h"
+
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -8,13 +10,6 @@
 
 namespace palisor::win32 {
 namespace {
-
-struct HandleCloser {
-  void operator()(HANDLE h) const {
-    if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 bool IsWow64(HANDLE process) {
   BOOL wow64 = FALSE;

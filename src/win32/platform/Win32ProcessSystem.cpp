@@ -1,4 +1,5 @@
 #include "win32/platform/Win32ProcessSystem.h"
+#include "win32/platform/UniqueHandle.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -23,7 +24,8 @@ Win32ProcessSystem::Win32ProcessSystem() {
 
 bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entries) {
   entries.clear();
-  HANDLE snapshot = CreateToolhelp32Snapshot(kSnapshotFlags, 0);
+  const UniqueHandle owned(CreateToolhelp32Snapshot(kSnapshotFlags, 0));
+  HANDLE snapshot = owned.get();
   if (snapshot == INVALID_HANDLE_VALUE) return false;
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof entry;
@@ -33,13 +35,13 @@ bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entri
     auto known = knownPaths_.find(entry.th32ProcessID);
     if (known != knownPaths_.end()) known->second.snapshot = snapshot_;
   }
-  CloseHandle(snapshot);
   std::erase_if(knownPaths_, [this](const auto& known) { return known.second.snapshot != snapshot_; });
   return true;
 }
 
 std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
-  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+  const UniqueHandle owned(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  HANDLE process = owned.get();
   if (!process) return {};
   FILETIME creation{}, exit{}, kernel{}, user{};
   const bool timed = GetProcessTimes(process, &creation, &exit, &kernel, &user);
@@ -56,7 +58,6 @@ std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
       knownPaths_.erase(known);
     }
   }
-  CloseHandle(process);
   return path;
 }
 
@@ -67,11 +68,9 @@ std::string Win32ProcessSystem::ReadExecutablePath(void* process) const {
 }
 
 std::uint32_t Win32ProcessSystem::Terminate(std::uint32_t processId) {
-  HANDLE process = OpenProcess(kAllAccessOfOldSystems, TRUE, processId);
+  const UniqueHandle process(OpenProcess(kAllAccessOfOldSystems, TRUE, processId));
   if (!process) return GetLastError();
-  DWORD error = TerminateProcess(process, 0) ? 0 : GetLastError();
-  CloseHandle(process);
-  return error;
+  return TerminateProcess(process.get(), 0) ? 0 : GetLastError();
 }
 
 std::string Win32ProcessSystem::ErrorMessage(std::uint32_t errorCode) {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/engine/ContentFilter.h"
+#include "core/support/AuxStr.h"
 
 using namespace palisor;
 using engine::ContentFilter;
@@ -128,4 +130,37 @@ TEST(ContentFilter, ManyPatternsWithSharedPrefixesInBothForms) {
     EXPECT_EQ(search.FindLowest("key1999en"), kNone);
     EXPECT_EQ(search.FindLowest("xkey1999endx"), 1999u);
   }
+}
+
+// Long payloads are scanned in windows side by side: an occurrence that lies across the border of
+// two windows, or in the last bytes, is found as a plain scan finds it.
+TEST(ContentFilter, LongPayloadsAgreeWithThePlainScanWhereverThePatternLies) {
+  std::mt19937 random(616);
+  int matches = 0;
+  for (int round = 0; round < 400; ++round) {
+    auto text = [&](std::size_t length) {
+      std::string s(length, ' ');
+      for (char& c : s) c = "abcAB.x"[random() % 7];
+      return s;
+    };
+    Rules rules{};
+    const std::size_t count = 1 + random() % 30;
+    for (std::size_t i = 0; i < count; ++i) rules.Add(support::AuxUpperCase(text(3 + random() % 60)));
+    ContentFilter filter(rules.patterns, rules.actions);
+    for (int p = 0; p < 8; ++p) {
+      std::string payload = text(256 + random() % 4000);
+      for (char& c : payload) c = c == 'a' || c == 'A' ? 'z' : c;  // few chance matches
+      const std::string& planted = rules.patterns.At(random() % count).caption;
+      if (p % 4 != 3 && planted.size() <= payload.size()) {
+        // A quarter of the way in, less a part of the pattern: across the first window's end.
+        const std::size_t at = std::min(payload.size() - planted.size(),
+                                        payload.size() * (1 + random() % 3) / 4 - random() % planted.size());
+        payload.replace(at, planted.size(), support::AuxUpperCase(planted));
+      }
+      const std::size_t plain = FindFirstMatchPlain(rules.patterns, rules.actions, payload);
+      ASSERT_EQ(filter.FindFirstMatch(payload), plain) << "round " << round;
+      matches += plain != kNone;
+    }
+  }
+  EXPECT_GT(matches, 1000);
 }

@@ -105,8 +105,8 @@ TEST_F(NetworkEventPathTest, StartUpCreatesMissingFilesAndTheyTakeWritesAfterClo
     EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
   }
   firewall.CloseFiles();
-  firewall.ContentRuleCommands().pAddContentRuleClick("AFTER STOP", "DROP");
-  firewall.AppListCommands().Clearaplicationlist1Click();
+  firewall.ContentRuleCommands().AddRule("AFTER STOP", "DROP");
+  firewall.AppListCommands().ClearAllowedList();
   EXPECT_EQ(ReadFileBytes(dir.File("ContentRules.txt")), Record({"AFTER STOP", "DROP"}));
   EXPECT_EQ(ReadFileBytes(dir.File("SysLog.txt")), "12/06/2026 21:45:04 : Allowed applications list cleared\r\n");
 }

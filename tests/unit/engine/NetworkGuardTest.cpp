@@ -29,7 +29,7 @@ class NetworkGuardTest : public ::testing::Test {
   NetworkGuardTest()
       : lists(Dir()), systemLog(Dir(), clock), trafficLog(Dir()),
         logger(trafficLog, systemLog, settings, maxLogEntries, clock), guard(lists, systemLog, logger) {
-    lists.OpenAndLoadTrafficRules();
+    lists.trafficStore.OpenAndLoad();
     systemLog.OpenFile();
     guard.SetPrompt(&prompt);
   }
@@ -167,7 +167,7 @@ TEST_F(NetworkGuardTest, SavedAnswerBecomesARuleWhoseBandwidthLimitsThisEvent) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     lists.rules.Clear();
-    lists.RewriteTrafficRules();
+    lists.trafficStore.Rewrite();
     prompt.answerPreset = c.answerPreset;
     prompt.answer.pass = c.pass;
     prompt.answer.saveChoice = true;

@@ -48,8 +48,14 @@ TEST(SystemGuardIndex, CandidatesAreExactlyTheRowsThatCanMatch) {
     const unsigned action = random() % 100;
     if (step < 1500 || action < 70) {
       list.Append(pick(kCaptions) + (random() % 4 == 0 ? std::to_string(random() % 50) : ""), {"*.*", "S", "ANY"});
-    } else if (action < 85 && !list.Empty()) {
+    } else if (action < 80 && !list.Empty()) {
       list.SetText(random() % list.Count(), 0, pick(kCaptions));
+    } else if (action < 85) {
+      // Rows replaced and one more added: the revision grows by one, the count too.
+      std::vector<palisor::stores::Row> rows(list.Rows());
+      for (auto& row : rows) row.caption = pick(kCaptions);
+      rows.push_back({pick(kCaptions), {"*.*", "S", "ANY"}});
+      list.Assign(std::move(rows));
     } else if (action < 99 && !list.Empty()) {
       list.RemoveAt(random() % list.Count());
     } else {
@@ -60,6 +66,18 @@ TEST(SystemGuardIndex, CandidatesAreExactlyTheRowsThatCanMatch) {
       ASSERT_EQ(Candidates(index, application), BruteForce(list, application)) << "step " << step << " " << application;
     }
   }
+}
+
+TEST(SystemGuardIndex, AnAssignThatAddsOneRowIsNoAppend) {
+  ListModel list(3);
+  for (const char* caption : {"C:\\AAA.EXE", "C:\\BBB.EXE", "C:\\CCC.EXE"}) list.Append(caption, {"*.*", "S", "ANY"});
+  AppEntryIndex index(list);
+  EXPECT_EQ(Candidates(index, "C:\\APP.EXE"), (std::vector<std::uint32_t>{}));
+  list.Assign({{"*.*", {"*.*", "S", "ANY"}},
+               {"C:\\BBB.EXE", {"*.*", "S", "ANY"}},
+               {"C:\\CCC.EXE", {"*.*", "S", "ANY"}},
+               {"C:\\APP.EXE", {"*.*", "S", "ANY"}}});
+  EXPECT_EQ(Candidates(index, "C:\\APP.EXE"), (std::vector<std::uint32_t>{0, 3}));
 }
 
 TEST(SystemGuardIndex, ManyUnrelatedEntriesGiveFewCandidates) {

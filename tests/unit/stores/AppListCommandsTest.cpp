@@ -24,8 +24,8 @@ class AppListCommandsTest : public ::testing::Test {
  protected:
   AppListCommandsTest()
       : lists(dir.Path().string() + "/"), log(dir.Path().string() + "/", clock), commands(lists, log) {
-    lists.OpenAndLoadAllowedApps();
-    lists.OpenAndLoadForbiddenApps();
+    lists.allowedStore.OpenAndLoad();
+    lists.forbiddenStore.OpenAndLoad();
     log.OpenFile();
     lists.AddAllowedApp("A.EXE", "X.DLL", "1A-2B", "LOAD LIBRARY");
     lists.AddAllowedApp("B.EXE", "*.*", "NOT SIGNED", "ANY");
@@ -45,10 +45,10 @@ class AppListCommandsTest : public ::testing::Test {
 
 TEST_F(AppListCommandsTest, WithoutASelectionDeleteAndMoveDoNothing) {
   const std::string allowed = Allowed(), forbidden = Forbidden();
-  commands.Deleteentry1Click();
-  commands.MovetoDENY1Click();
-  commands.Deleteentry2Click();
-  commands.Allowselectedapplication1Click();
+  commands.DeleteSelectedAllowed();
+  commands.MoveSelectedAllowedToForbidden();
+  commands.DeleteSelectedForbidden();
+  commands.MoveSelectedForbiddenToAllowed();
   EXPECT_EQ(lists.allowedApps.Count(), 2u);
   EXPECT_EQ(lists.forbiddenApps.Count(), 1u);
   EXPECT_EQ(Allowed(), allowed);
@@ -57,17 +57,17 @@ TEST_F(AppListCommandsTest, WithoutASelectionDeleteAndMoveDoNothing) {
 
 TEST_F(AppListCommandsTest, DeleteRewritesTheFileAndLogsNothing) {
   lists.allowedApps.Select(0);
-  commands.Deleteentry1Click();
+  commands.DeleteSelectedAllowed();
   EXPECT_EQ(Allowed(), Record({"B.EXE", "*.*", "NOT SIGNED", "ANY"}));
   lists.forbiddenApps.Select(0);
-  commands.Deleteentry2Click();
+  commands.DeleteSelectedForbidden();
   EXPECT_EQ(Forbidden(), "");
   EXPECT_EQ(log.rows.Count(), 0u);
 }
 
 TEST_F(AppListCommandsTest, ClearTruncatesAndLogsItsMessage) {
-  commands.Clearaplicationlist1Click();
-  commands.Clearforbiddenappslist1Click();
+  commands.ClearAllowedList();
+  commands.ClearForbiddenList();
   EXPECT_TRUE(lists.allowedApps.Empty());
   EXPECT_TRUE(lists.forbiddenApps.Empty());
   EXPECT_EQ(Allowed(), "");
@@ -102,15 +102,15 @@ TEST_F(AppListCommandsTest, MoveCarriesTheFourFieldsAndTheTargetsDuplicateTestDe
     RuleLists caseLists(caseDir.Path().string() + "/");
     SystemLog caseLog(caseDir.Path().string() + "/", caseClock);
     AppListCommands caseCommands(caseLists, caseLog);
-    caseLists.OpenAndLoadAllowedApps();
-    caseLists.OpenAndLoadForbiddenApps();
+    caseLists.allowedStore.OpenAndLoad();
+    caseLists.forbiddenStore.OpenAndLoad();
     caseLists.AddAllowedApp("A.EXE", "X.DLL", "1A-2B", "LOAD LIBRARY");
     caseLists.AddAllowedApp("B.EXE", "*.*", "NOT SIGNED", "ANY");
     caseLists.AddForbiddenApp("EVIL.EXE", "*.*", "NOT SIGNED", "ANY");
     if (c.alreadyInTarget) caseLists.AddForbiddenApp("A.EXE", "X.DLL", "1A-2B", "LOAD LIBRARY");
     (c.deny ? caseLists.allowedApps : caseLists.forbiddenApps).Select(c.selected);
-    if (c.deny) caseCommands.MovetoDENY1Click();
-    else caseCommands.Allowselectedapplication1Click();
+    if (c.deny) caseCommands.MoveSelectedAllowedToForbidden();
+    else caseCommands.MoveSelectedForbiddenToAllowed();
     EXPECT_EQ(AllColumns(caseLists.allowedApps), c.allowed);
     EXPECT_EQ(AllColumns(caseLists.forbiddenApps), c.forbidden);
     std::string allowedFile, forbiddenFile;
@@ -128,11 +128,11 @@ TEST_F(AppListCommandsTest, MovingAnEntryLoadedWithAnEmptyFieldOnlyRemovesIt) {
   RuleLists caseLists(caseDir.Path().string() + "/");
   SystemLog caseLog(caseDir.Path().string() + "/", clock);
   AppListCommands caseCommands(caseLists, caseLog);
-  caseLists.OpenAndLoadAllowedApps();
-  caseLists.OpenAndLoadForbiddenApps();
+  caseLists.allowedStore.OpenAndLoad();
+  caseLists.forbiddenStore.OpenAndLoad();
   ASSERT_EQ(caseLists.allowedApps.Count(), 1u);
   caseLists.allowedApps.Select(0);
-  caseCommands.MovetoDENY1Click();
+  caseCommands.MoveSelectedAllowedToForbidden();
   EXPECT_TRUE(caseLists.allowedApps.Empty());
   EXPECT_TRUE(caseLists.forbiddenApps.Empty());
   EXPECT_EQ(ReadFileBytes(caseDir.File(RuleLists::kAllowedAppsFile)), "");

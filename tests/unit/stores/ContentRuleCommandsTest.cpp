@@ -19,7 +19,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 class ContentRuleCommandsTest : public ::testing::Test {
  protected:
-  ContentRuleCommandsTest() : lists(dir.Path().string() + "/"), commands(lists) { lists.OpenAndLoadContentRules(); }
+  ContentRuleCommandsTest() : lists(dir.Path().string() + "/"), commands(lists) { lists.contentStore.OpenAndLoad(); }
   std::string File() const { return ReadFileBytes(dir.File(RuleLists::kContentRulesFile)); }
 
   TempDirectory dir;
@@ -31,65 +31,65 @@ class ContentRuleCommandsTest : public ::testing::Test {
 
 TEST_F(ContentRuleCommandsTest, AddingTakesTheTypedPatternAndTellsWhetherToEmptyTheLine) {
   const std::string longest(255, 'P');
-  EXPECT_FALSE(commands.pAddContentRuleClick("", "DROP"));
-  EXPECT_TRUE(commands.pAddContentRuleClick("EVIL", "DROP"));
-  EXPECT_TRUE(commands.pAddContentRuleClick("EVIL", "PASS"));
-  EXPECT_TRUE(commands.pAddContentRuleClick(longest, "PASS"));
+  EXPECT_FALSE(commands.AddRule("", "DROP"));
+  EXPECT_TRUE(commands.AddRule("EVIL", "DROP"));
+  EXPECT_TRUE(commands.AddRule("EVIL", "PASS"));
+  EXPECT_TRUE(commands.AddRule(longest, "PASS"));
   EXPECT_EQ(AllColumns(lists.contentPatterns), (Rows{{"EVIL"}, {"EVIL"}, {longest}}));
   EXPECT_EQ(AllColumns(lists.contentActions), (Rows{{"DROP"}, {"PASS"}, {"PASS"}}));
   EXPECT_EQ(File(), Record({"EVIL", "DROP"}) + Record({"EVIL", "PASS"}) + Record({longest, "PASS"}));
 }
 
 TEST_F(ContentRuleCommandsTest, SelectingAPatternSelectsItsVerdict) {
-  commands.pAddContentRuleClick("A", "DROP");
-  commands.pAddContentRuleClick("B", "PASS");
+  commands.AddRule("A", "DROP");
+  commands.AddRule("B", "PASS");
   const struct {
     int click, pattern, action;
   } steps[] = {{1, 1, 1}, {0, 0, 0}, {-1, -1, -1}, {7, -1, -1}};
   for (const auto& s : steps) {
-    commands.lbContentListClick(s.click);
+    commands.SelectPattern(s.click);
     EXPECT_EQ(lists.contentPatterns.Selected(), s.pattern);
     EXPECT_EQ(lists.contentActions.Selected(), s.action);
   }
 }
 
 TEST_F(ContentRuleCommandsTest, DeleteRemovesTheSelectedRuleFromBothListsAndRewrites) {
-  commands.pAddContentRuleClick("A", "DROP");
-  commands.pAddContentRuleClick("B", "PASS");
-  commands.pAddContentRuleClick("C", "DROP");
+  commands.AddRule("A", "DROP");
+  commands.AddRule("B", "PASS");
+  commands.AddRule("C", "DROP");
 
-  commands.Deletecontentrule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(lists.contentPatterns.Count(), 3u) << "no selection after start-up";
 
-  commands.lbContentListClick(1);
-  commands.Deletecontentrule1Click();
+  commands.SelectPattern(1);
+  commands.DeleteSelectedRule();
   EXPECT_EQ(AllColumns(lists.contentPatterns), (Rows{{"A"}, {"C"}}));
   EXPECT_EQ(AllColumns(lists.contentActions), (Rows{{"DROP"}, {"DROP"}}));
   EXPECT_EQ(File(), Record({"A", "DROP"}) + Record({"C", "DROP"}));
   EXPECT_FALSE(lists.contentPatterns.HasSelection());
   EXPECT_FALSE(lists.contentActions.HasSelection());
 
-  commands.Deletecontentrule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(lists.contentPatterns.Count(), 2u) << "nothing until a pattern is selected again";
 }
 
 TEST_F(ContentRuleCommandsTest, DeleteKeepsPatternsAndVerdictsPairedWhenSelectionsDisagree) {
-  commands.pAddContentRuleClick("A", "DROP");
-  commands.pAddContentRuleClick("B", "PASS");
-  commands.lbContentListClick(1);
+  commands.AddRule("A", "DROP");
+  commands.AddRule("B", "PASS");
+  commands.SelectPattern(1);
   lists.contentPatterns.Select(0);  // changed without the click handler
-  commands.Deletecontentrule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(AllColumns(lists.contentPatterns), (Rows{{"A"}}));
   EXPECT_EQ(AllColumns(lists.contentActions), (Rows{{"DROP"}}));
 }
 
 TEST_F(ContentRuleCommandsTest, ClearEmptiesBothListsAndTheFile) {
-  commands.pAddContentRuleClick("A", "DROP");
-  commands.Clearcontentrules1Click();
+  commands.AddRule("A", "DROP");
+  commands.ClearRules();
   EXPECT_TRUE(lists.contentPatterns.Empty());
   EXPECT_TRUE(lists.contentActions.Empty());
   EXPECT_EQ(File(), "");
   RuleLists restarted(dir.Path().string() + "/");
-  restarted.OpenAndLoadContentRules();
+  restarted.contentStore.OpenAndLoad();
   EXPECT_TRUE(restarted.contentPatterns.Empty());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -55,9 +56,9 @@ TEST_F(RuleListsTest, LoadingAppliesTheRuleOfEachListForShortAndEmptyFields) {
     TempDirectory caseDir;
     caseDir.Write(c.file, c.bytes);
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadTrafficRules();
-    lists.OpenAndLoadContentRules();
-    lists.OpenAndLoadAllowedApps();
+    lists.trafficStore.OpenAndLoad();
+    lists.contentStore.OpenAndLoad();
+    lists.allowedStore.OpenAndLoad();
     EXPECT_EQ(AllColumns(lists.rules), c.traffic);
     EXPECT_EQ(AllColumns(lists.contentPatterns), c.patterns);
     EXPECT_EQ(AllColumns(lists.contentActions), c.actions);
@@ -67,10 +68,10 @@ TEST_F(RuleListsTest, LoadingAppliesTheRuleOfEachListForShortAndEmptyFields) {
 
 TEST_F(RuleListsTest, MissingFilesAreCreatedEmpty) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
-  lists.OpenAndLoadContentRules();
-  lists.OpenAndLoadAllowedApps();
-  lists.OpenAndLoadForbiddenApps();
+  lists.trafficStore.OpenAndLoad();
+  lists.contentStore.OpenAndLoad();
+  lists.allowedStore.OpenAndLoad();
+  lists.forbiddenStore.OpenAndLoad();
   for (const char* name : {RuleLists::kTrafficRulesFile, RuleLists::kContentRulesFile, RuleLists::kAllowedAppsFile,
                            RuleLists::kForbiddenAppsFile}) {
     SCOPED_TRACE(name);
@@ -81,23 +82,23 @@ TEST_F(RuleListsTest, MissingFilesAreCreatedEmpty) {
 
 TEST_F(RuleListsTest, TrafficRuleIsShownUpperCaseButStoredAsGivenUntilARewrite) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
+  lists.trafficStore.OpenAndLoad();
   lists.AddTrafficRule("c:\\tools\\app.exe", "TCP", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0");
   EXPECT_EQ(lists.rules.At(0).caption, "C:\\TOOLS\\APP.EXE");
   const std::string tail = Record({"TCP", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"});
   EXPECT_EQ(FileBytes(RuleLists::kTrafficRulesFile), Record({"c:\\tools\\app.exe"}) + tail);
 
-  lists.RewriteTrafficRules();
+  lists.trafficStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kTrafficRulesFile), Record({"C:\\TOOLS\\APP.EXE"}) + tail);
 
   RuleLists reloaded(Dir());
-  reloaded.OpenAndLoadTrafficRules();
+  reloaded.trafficStore.OpenAndLoad();
   EXPECT_EQ(AllColumns(reloaded.rules), AllColumns(lists.rules));
 }
 
 TEST_F(RuleListsTest, SameTrafficOrContentRuleTwiceGivesTwoRowsAndTwoRecords) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadContentRules();
+  lists.contentStore.OpenAndLoad();
   lists.AddContentRule("EVIL", "DROP");
   lists.AddContentRule("EVIL", "PASS");
   EXPECT_EQ(lists.contentPatterns.Count(), 2u);
@@ -120,7 +121,7 @@ TEST_F(RuleListsTest, AllowedAppDuplicateIsTheExactJoinedKey) {
     SCOPED_TRACE(c.name);
     TempDirectory caseDir;
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadAllowedApps();
+    lists.allowedStore.OpenAndLoad();
     lists.AddAllowedApp("APP.EXE", "X.DLL", "SIG", "LOAD LIBRARY");
     const std::string before = ReadFileBytes(caseDir.File(RuleLists::kAllowedAppsFile));
     lists.AddAllowedApp(c.entry[0], c.entry[1], c.entry[2], c.entry[3]);
@@ -175,7 +176,7 @@ TEST_F(RuleListsTest, ForbiddenAppDuplicateIsAnExistingKeyInsideTheNewOne) {
     SCOPED_TRACE(c.name);
     TempDirectory caseDir;
     RuleLists lists(caseDir.Path().string() + "/");
-    lists.OpenAndLoadForbiddenApps();
+    lists.forbiddenStore.OpenAndLoad();
     lists.AddForbiddenApp("APP.EXE", "X", "SIG", "ANY");
     lists.AddForbiddenApp(c.entry[0], c.entry[1], c.entry[2], c.entry[3]);
     EXPECT_EQ(lists.forbiddenApps.Count(), c.added ? 2u : 1u);
@@ -188,19 +189,19 @@ TEST_F(RuleListsTest, ForbiddenAppDuplicateIsAnExistingKeyInsideTheNewOne) {
 TEST_F(RuleListsTest, FieldWithLineBreaksSurvivesSaveAndLoad) {
   RuleLists lists(Dir());
   lists.AddContentRule("LINE1\r\nLINE2\t", "DROP");
-  lists.RewriteContentRules();
+  lists.contentStore.Rewrite();
   RuleLists reloaded(Dir());
-  reloaded.OpenAndLoadContentRules();
+  reloaded.contentStore.OpenAndLoad();
   ASSERT_EQ(reloaded.contentPatterns.Count(), 1u);
   EXPECT_EQ(reloaded.contentPatterns.At(0).caption, "LINE1\r\nLINE2\t");
 }
 
 TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadTrafficRules();
-  lists.OpenAndLoadContentRules();
-  lists.OpenAndLoadAllowedApps();
-  lists.OpenAndLoadForbiddenApps();
+  lists.trafficStore.OpenAndLoad();
+  lists.contentStore.OpenAndLoad();
+  lists.allowedStore.OpenAndLoad();
+  lists.forbiddenStore.OpenAndLoad();
   lists.AddContentRule("BEFORE", "DROP");
   lists.CloseFiles();
   lists.AddTrafficRule("a.exe", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "DROP", "ANY", "0");
@@ -209,10 +210,10 @@ TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
   lists.AddForbiddenApp("B", "F", "S", "O");
 
   RuleLists restarted(Dir());
-  restarted.OpenAndLoadTrafficRules();
-  restarted.OpenAndLoadContentRules();
-  restarted.OpenAndLoadAllowedApps();
-  restarted.OpenAndLoadForbiddenApps();
+  restarted.trafficStore.OpenAndLoad();
+  restarted.contentStore.OpenAndLoad();
+  restarted.allowedStore.OpenAndLoad();
+  restarted.forbiddenStore.OpenAndLoad();
   EXPECT_EQ(restarted.rules.Count(), 1u);
   EXPECT_EQ(AllColumns(restarted.contentPatterns), (Rows{{"BEFORE"}, {"AFTER"}}));
   EXPECT_EQ(restarted.allowedApps.Count(), 1u);
@@ -221,12 +222,46 @@ TEST_F(RuleListsTest, AdditionsAfterClosingTheFilesStillReachThem) {
 
 TEST_F(RuleListsTest, RewriteWritesTheWholeListInOrder) {
   RuleLists lists(Dir());
-  lists.OpenAndLoadAllowedApps();
+  lists.allowedStore.OpenAndLoad();
   for (int i = 0; i < 5000; ++i) lists.AddAllowedApp("APP" + std::to_string(i), "F", "S", "O");
   const std::string appended = FileBytes(RuleLists::kAllowedAppsFile);
-  lists.RewriteAllowedApps();
+  lists.allowedStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kAllowedAppsFile), appended);
   lists.allowedApps.Clear();
-  lists.RewriteAllowedApps();
+  lists.allowedStore.Rewrite();
   EXPECT_EQ(FileBytes(RuleLists::kAllowedAppsFile), "");
+}
+
+// The duplicate test of AddAllowedApp follows every way the list changes between two additions
+// (removals, appends outside it, several edits at once, texts changed in place); the reference is
+// a plain search of the joined keys.
+TEST_F(RuleListsTest, AllowedAppDuplicateTestAgreesWithAPlainSearchThroughEdits) {
+  RuleLists lists(Dir());
+  std::mt19937 random(77);
+  const char* parts[] = {"A", "B", "AB", ""};
+  auto pick = [&] { return std::string(parts[random() % 3]); };
+  auto plainHolds = [&](const std::string& key) {
+    for (const Row& row : lists.allowedApps.Rows()) {
+      if (row.caption + row.subItems[0] + row.subItems[1] + row.subItems[2] == key) return true;
+    }
+    return false;
+  };
+  for (int step = 0; step < 3000; ++step) {
+    const unsigned action = random() % 10;
+    if (action < 3 && !lists.allowedApps.Empty()) {
+      lists.allowedApps.RemoveAt(random() % lists.allowedApps.Count());
+    } else if (action < 5) {
+      for (int i = static_cast<int>(random() % 4); i >= 0; --i) {
+        if (random() % 2 && !lists.allowedApps.Empty()) lists.allowedApps.RemoveAt(random() % lists.allowedApps.Count());
+        else lists.allowedApps.Append(pick(), {pick(), pick(), pick()});
+      }
+    } else if (action < 6 && !lists.allowedApps.Empty()) {
+      lists.allowedApps.SetText(random() % lists.allowedApps.Count(), random() % 4, pick());
+    }
+    const std::string fields[] = {pick(), pick(), pick(), pick()};
+    const bool duplicate = plainHolds(fields[0] + fields[1] + fields[2] + fields[3]);
+    const std::size_t before = lists.allowedApps.Count();
+    lists.AddAllowedApp(fields[0], fields[1], fields[2], fields[3]);
+    ASSERT_EQ(lists.allowedApps.Count(), duplicate ? before : before + 1) << "step " << step;
+  }
 }

@@ -28,7 +28,7 @@ class TrafficRuleCommandsTest : public ::testing::Test {
   TrafficRuleCommandsTest()
       : lists(dir.Path().string() + "/"), log(dir.Path().string() + "/", clock), trafficLog(dir.Path().string() + "/"),
         commands(lists, trafficLog.rows, log) {
-    lists.OpenAndLoadTrafficRules();
+    lists.trafficStore.OpenAndLoad();
     log.OpenFile();
     trafficLog.rows.Append("12/06/2026 21:45:04", {"C:\\APPS\\BROWSER.EXE", "TCP", "10.0.0.5", "1025", "93.184.216.34",
                                                    "443", "PASS", "7", "CONNECT"});
@@ -51,27 +51,27 @@ TEST_F(TrafficRuleCommandsTest, EachCommandMakesItsRuleFromTheSelectedRow) {
     void (TrafficRuleCommands::*command)();
     Fields rule;
   } cases[] = {
-      {"AddWithDeny", &TrafficRuleCommands::AddWithDenyClick,
+      {"AddWithDeny", &TrafficRuleCommands::DenySelectedConnection,
        {"C:\\APPS\\BROWSER.EXE", "TCP", "10.0.0.5", "1025", "93.184.216.34", "443", "DROP", "CONNECT", "0"}},
-      {"AddWithAllow", &TrafficRuleCommands::AddWithAllowClick,
+      {"AddWithAllow", &TrafficRuleCommands::AllowSelectedConnection,
        {"C:\\APPS\\BROWSER.EXE", "TCP", "10.0.0.5", "1025", "93.184.216.34", "443", "PASS", "CONNECT", "0"}},
-      {"Block application", &TrafficRuleCommands::Blockthisapplication1Click,
+      {"Block application", &TrafficRuleCommands::BlockSelectedApplication,
        {"C:\\APPS\\BROWSER.EXE", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "DROP", "ANY", "0"}},
-      {"Block destination", &TrafficRuleCommands::Blockthisdestination1Click,
+      {"Block destination", &TrafficRuleCommands::BlockSelectedDestination,
        {"*.*", "ANY", "0.0.0.0", "0", "93.184.216.34", "0", "DROP", "ANY", "0"}},
-      {"Block source", &TrafficRuleCommands::Blockthissource1Click,
+      {"Block source", &TrafficRuleCommands::BlockSelectedSource,
        {"*.*", "ANY", "10.0.0.5", "0", "0.0.0.0", "0", "DROP", "ANY", "0"}},
-      {"Allow application", &TrafficRuleCommands::Allowthisapplication1Click,
+      {"Allow application", &TrafficRuleCommands::AllowSelectedApplication,
        {"C:\\APPS\\BROWSER.EXE", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"}},
-      {"Allow destination", &TrafficRuleCommands::Allowthisdestination1Click,
+      {"Allow destination", &TrafficRuleCommands::AllowSelectedDestination,
        {"*.*", "ANY", "0.0.0.0", "0", "93.184.216.34", "0", "PASS", "ANY", "0"}},
-      {"Allow source", &TrafficRuleCommands::Allowthissource1Click,
+      {"Allow source", &TrafficRuleCommands::AllowSelectedSource,
        {"*.*", "ANY", "10.0.0.5", "0", "0.0.0.0", "0", "PASS", "ANY", "0"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     lists.rules.Clear();
-    lists.RewriteTrafficRules();
+    lists.trafficStore.Rewrite();
     trafficLog.rows.Select(ListModel::kNoSelection);
     (commands.*c.command)();
     EXPECT_EQ(lists.rules.Count(), 0u) << "no row selected";
@@ -90,25 +90,25 @@ TEST_F(TrafficRuleCommandsTest, DeleteRemovesTheSelectedRuleRewritesUpperCaseAnd
   lists.AddTrafficRule("a.exe", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "DROP", "ANY", "0");
   lists.AddTrafficRule("b.exe", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0");
 
-  commands.Deleterule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(lists.rules.Count(), 2u);
   EXPECT_EQ(log.rows.Count(), 0u) << "no selection: nothing happens, nothing is logged";
 
   lists.rules.Select(0);
-  commands.Deleterule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(AllColumns(lists.rules), (std::vector<Fields>{{"B.EXE", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"}}));
   EXPECT_EQ(RulesFile(), Record({"B.EXE", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"}));
   EXPECT_FALSE(lists.rules.HasSelection());
   EXPECT_EQ(log.rows.At(0).caption, "12/06/2026 21:45:04 : Network traffic filter rule deleted");
 
   lists.rules.Select(0);
-  commands.Deleterule1Click();
+  commands.DeleteSelectedRule();
   EXPECT_EQ(RulesFile(), "");
 }
 
 TEST_F(TrafficRuleCommandsTest, ClearEmptiesListAndFileAndLogs) {
   lists.AddTrafficRule("a.exe", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "DROP", "ANY", "0");
-  commands.Cleartrafficrules1Click();
+  commands.ClearRules();
   EXPECT_TRUE(lists.rules.Empty());
   EXPECT_EQ(RulesFile(), "");
   EXPECT_EQ(log.rows.At(0).caption, "12/06/2026 21:45:04 : Traffic rules list cleared");
