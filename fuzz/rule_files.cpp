@@ -132,10 +132,10 @@ Records Load(std::size_t kind) {
   }
   stores::RuleLists lists(directory);
   switch (kind) {
-    case 0: lists.OpenAndLoadTrafficRules(); return RowsOf(lists.rules);
-    case 1: lists.OpenAndLoadContentRules(); return ContentRows(lists);
-    case 2: lists.OpenAndLoadAllowedApps(); return RowsOf(lists.allowedApps);
-    default: lists.OpenAndLoadForbiddenApps(); return RowsOf(lists.forbiddenApps);
+    case 0: lists.trafficStore.OpenAndLoad(); return RowsOf(lists.rules);
+    case 1: lists.contentStore.OpenAndLoad(); return ContentRows(lists);
+    case 2: lists.allowedStore.OpenAndLoad(); return RowsOf(lists.allowedApps);
+    default: lists.forbiddenStore.OpenAndLoad(); return RowsOf(lists.forbiddenApps);
   }
 }
 
@@ -159,9 +159,9 @@ Records LoadRewriteAppend(std::size_t kind, Records& listAfterAppend) {
   Records loaded;
   switch (kind) {
     case 0:
-      lists.OpenAndLoadTrafficRules();
+      lists.trafficStore.OpenAndLoad();
       loaded = RowsOf(lists.rules);
-      lists.RewriteTrafficRules();
+      lists.trafficStore.Rewrite();
       if (!loaded.empty()) {
         const auto& r = loaded.front();
         std::string lower = r[0];
@@ -171,18 +171,18 @@ Records LoadRewriteAppend(std::size_t kind, Records& listAfterAppend) {
       listAfterAppend = RowsOf(lists.rules);
       break;
     case 1:
-      lists.OpenAndLoadContentRules();
+      lists.contentStore.OpenAndLoad();
       loaded = ContentRows(lists);
-      lists.RewriteContentRules();
+      lists.contentStore.Rewrite();
       if (!loaded.empty()) lists.AddContentRule(loaded.front()[0], loaded.front()[1]);
       listAfterAppend = ContentRows(lists);
       break;
     case 2:
     case 3: {
       stores::ListModel& list = kind == 2 ? lists.allowedApps : lists.forbiddenApps;
-      kind == 2 ? lists.OpenAndLoadAllowedApps() : lists.OpenAndLoadForbiddenApps();
+      kind == 2 ? lists.allowedStore.OpenAndLoad() : lists.forbiddenStore.OpenAndLoad();
       loaded = RowsOf(list);
-      kind == 2 ? lists.RewriteAllowedApps() : lists.RewriteForbiddenApps();
+      kind == 2 ? lists.allowedStore.Rewrite() : lists.forbiddenStore.Rewrite();
       if (!loaded.empty()) {
         const auto& r = loaded.front();
         const std::string file = r[1] + "\\NEW.DLL";

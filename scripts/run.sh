@@ -8,11 +8,12 @@ ROOT=$(pwd)
 BUILD=${PALISOR_BUILD_DIR:-$ROOT/build}
 
 bash scripts/setup.sh
-LIBJPEG_ARGS=()
-[ -f scripts/libjpeg.sh ] && LIBJPEG_ARGS=(-DPALISOR_LIBJPEG_DIR="$BUILD/deps/libjpeg-i686")
-cmake -S . -B "$BUILD/release" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
-      -DPALISOR_TESTS=OFF "${LIBJPEG_ARGS[@]}" >/dev/null
-cmake --build "$BUILD/release" -j"$(nproc)"
+. scripts/wine-arch.sh
+RELEASE=$BUILD/release
+[ "$PALISOR_WINDOWS_ARCH" = i686 ] || RELEASE=$BUILD/release64
+cmake -S . -B "$RELEASE" -DCMAKE_TOOLCHAIN_FILE="$PALISOR_TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+      -DPALISOR_TESTS=OFF -DPALISOR_LIBJPEG_DIR="$BUILD/deps/libjpeg-$PALISOR_WINDOWS_ARCH" >/dev/null
+cmake --build "$RELEASE" -j"$(nproc)"
 
 export WINEPREFIX=${PALISOR_WINEPREFIX:-$HOME/.local/share/palisor/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
@@ -27,9 +28,9 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb_pid=$!
   trap 'kill $xvfb_pid 2>/dev/null' EXIT
   export DISPLAY=":$display_number"
-  sleep 0.5
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display_number" ] && break; sleep 0.1; done
 fi
 
-echo "run: program directory $BUILD/release/bin"
-cd "$BUILD/release/bin"
+echo "run: program directory $RELEASE/bin"
+cd "$RELEASE/bin"
 wine ./Palisor.exe

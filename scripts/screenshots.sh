@@ -2,13 +2,14 @@
 # Saves PNG screenshots of Palisor's windows, as a user sees them under Wine on a private Xvfb
 # display: every tab of the main window, both prompts and both forms of the splash window.
 #
-#   scripts/screenshots.sh [WIN32_BUILD_DIR]      (default: build/win32; built beforehand)
+#   scripts/screenshots.sh [WIN32_BUILD_DIR]      (default: build/win32, or build/win64 where 32-bit code cannot run; built beforehand)
 #
 # The pictures go to WIN32_BUILD_DIR/screenshots/*.png. The script uses a Wine prefix of its own
 # there (kept between runs) with window decorations drawn by Wine, since Xvfb has no window manager.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(cd "${1:-build/win32}" && pwd)
+. scripts/wine-arch.sh
+build=$(cd "${1:-build/$PALISOR_WINDOWS_BUILD_NAME}" && pwd)
 out=$build/screenshots
 work=$out/work
 program=$work/program

@@ -2,7 +2,7 @@
 # Start-up time of Palisor.exe under Wine: from the process start to the visible main window,
 # with empty list files and with 100,000 traffic rules in "NetRules.txt", in one run.
 #
-#   scripts/startup-bench.sh [WIN32_BUILD_DIR] [ROUNDS]      (default: build/win32, 5 rounds)
+#   scripts/startup-bench.sh [WIN32_BUILD_DIR] [ROUNDS]      (default: build/win32, or build/win64 where 32-bit code cannot run, 5 rounds)
 #
 # The splash window is closed as soon as it shows (its five seconds are not start-up work). Wine
 # draws the windows itself ("Managed"="N"): Xvfb has no window manager, and Wine waits up to two
@@ -10,7 +10,8 @@
 # Prints the median of each case and their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=$(cd "${1:-build/win32}" && pwd)
+. scripts/wine-arch.sh
+build=$(cd "${1:-build/$PALISOR_WINDOWS_BUILD_NAME}" && pwd)
 rounds=${2:-5}
 work=$build/startup-bench
 tools=$build/tools

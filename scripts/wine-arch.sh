@@ -26,3 +26,12 @@ if [ "$PALISOR_WINDOWS_ARCH" = x86_64 ]; then
 else
   export PALISOR_WINE=wine
 fi
+
+# The test build's folder under build/ for this width (the release build's is release, release64).
+if [ "$PALISOR_WINDOWS_ARCH" = x86_64 ]; then PALISOR_WINDOWS_BUILD_NAME=win64; else PALISOR_WINDOWS_BUILD_NAME=win32; fi
+export PALISOR_WINDOWS_BUILD_NAME
+
+# In the scripts that source this file, wine and its helper commands start the chosen loader.
+wine() { "$PALISOR_WINE" "$@"; }
+wineboot() { "$PALISOR_WINE" wineboot "$@"; }
+winepath() { "$PALISOR_WINE" winepath "$@"; }

@@ -195,9 +195,24 @@ def windows_path(path):
 
 
 def wine(args, timeout=60, check=False, input_text=None):
-    """Runs a Windows program to its end and returns the CompletedProcess (text output)."""
-    return subprocess.run([WINE] + [str(a) for a in args], env=session().env, capture_output=True, text=True,
-                          timeout=timeout, check=check, input=input_text, errors="replace")
+    """Runs a Windows program to its end and returns the CompletedProcess (text output).
+
+    Its output goes to files, not pipes: a program of the prefix that it happens to start (Wine
+    starts the desktop process or a service on demand) inherits its output and lives on, and a
+    pipe would not end before that one does."""
+    command = [WINE] + [str(a) for a in args]
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        completed = subprocess.run(command, env=session().env, stdout=out, stderr=err, timeout=timeout,
+                                   input=input_text.encode("latin-1") if input_text is not None else None,
+                                   stdin=None if input_text is not None else subprocess.DEVNULL)
+        texts = []
+        for file in (out, err):
+            file.seek(0)
+            texts.append(file.read().decode("latin-1", errors="replace"))
+    result = subprocess.CompletedProcess(command, completed.returncode, texts[0], texts[1])
+    if check:
+        result.check_returncode()
+    return result
 
 
 def tool(name, *args, timeout=60):
