@@ -232,15 +232,17 @@ void TrafficRuleMatcher::CatchUp() {
 }
 
 void TrafficRuleMatcher::Rebuild() {
-  compiled_.clear();
-  compiled_.reserve(rules_.Count() + rules_.Count() / 2 + 16);  // room for the next appends
+  // Room for the next appends, so that adding a rule does not move everything at once.
+  const std::size_t expected = rules_.Count() + rules_.Count() / 2 + 16;
   std::size_t captionBytes = 0;
   for (const stores::Row& row : rules_.Rows()) captionBytes += row.caption.size();
+  compiled_.clear();
+  compiled_.reserve(expected);
   texts_.Clear(0, 0);
-  captions_.Clear(rules_.Count(), captionBytes);
+  captions_.Clear(expected, captionBytes + captionBytes / 2);
   captionLengths_.clear();
   captionsByApplication_.clear();
-  firstRules_.Clear(rules_.Count());
+  firstRules_.Clear(expected);
   shapes_.clear();
   for (const stores::Row& row : rules_.Rows()) AddRule(&row);
 }

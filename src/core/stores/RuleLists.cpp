@@ -65,8 +65,9 @@ void RuleLists::EnsureAllowedKeysCurrent() {
   } else {
     allowedKeys_.clear();
     allowedKeyOfRow_.clear();
-    allowedKeys_.reserve(allowedApps.Count());
-    allowedKeyOfRow_.reserve(allowedApps.Count());
+    const std::size_t expected = allowedApps.Count() + allowedApps.Count() / 2 + 16;  // room for appends
+    allowedKeys_.reserve(expected);
+    allowedKeyOfRow_.reserve(expected);
     for (const Row& row : allowedApps.Rows()) {
       rowKeyScratch_.clear();
       AppendEntryKey(rowKeyScratch_, row);

@@ -74,8 +74,10 @@ void StoreFile::Close() {
 void AppendField(std::string& buffer, std::string_view field) {
   const std::size_t start = buffer.size();
   buffer.append(field);
-  for (std::size_t i = start; i < buffer.size(); ++i) {
-    if (buffer[i] == '\0') buffer[i] = '.';
+  if (field.find('\0') != std::string_view::npos) {
+    for (std::size_t i = start; i < buffer.size(); ++i) {
+      if (buffer[i] == '\0') buffer[i] = '.';
+    }
   }
   buffer.push_back('\0');
 }
