@@ -2,11 +2,36 @@
 # Builds both configurations and runs every test: the native unit tests (sanitized), the Windows
 # build of the same unit tests and the window tests under Wine, then the end-to-end tests under
 # Wine, in a throwaway Wine prefix inside the build tree, on a private Xvfb display.
-# Ends with one line "summary: N passed, N failed"; exits non-zero on any failure.
+# Ends with one line "summary: N passed, N failed"; exits non-zero on any failure. A failed
+# end-to-end test keeps its evidence in build/e2e/failures/ (the summary names it).
+#
+#   scripts/test.sh                    one run
+#   scripts/test.sh --under-load [N]   N runs (default 5) one after another while stress-ng keeps
+#                                      one core busy; prints each run's summary and time
 set -uo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
 BUILD=${PALISOR_BUILD_DIR:-$ROOT/build}
+
+if [ "${1:-}" = "--under-load" ]; then
+  runs=${2:-5}
+  bash scripts/setup.sh >/dev/null || exit 1
+  mkdir -p "$BUILD"
+  stress-ng --cpu 1 --quiet &
+  stress_pid=$!
+  trap 'kill $stress_pid 2>/dev/null' EXIT
+  green=0
+  for ((run = 1; run <= runs; ++run)); do
+    started=$(date +%s)
+    bash scripts/test.sh >"$BUILD/under-load-$run.log" 2>&1
+    status=$?
+    [ "$status" -eq 0 ] && green=$((green + 1))
+    echo "run $run: $(tail -n 1 "$BUILD/under-load-$run.log") in $(($(date +%s) - started)) s (log: $BUILD/under-load-$run.log)"
+  done
+  echo "under load: $green of $runs runs passed"
+  [ "$green" -eq "$runs" ]
+  exit
+fi
 
 bash scripts/setup.sh || { echo "summary: 0 passed, 1 failed"; exit 1; }
 . scripts/wine-arch.sh
@@ -90,8 +115,29 @@ if [ "$win_ok" -eq 1 ]; then
   p=${p:-0}; f=${f:-0}
   if [ "$e2e_status" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
   count "end-to-end tests" "$p" "$f"
+  evidence=$(sed -nE 's/^e2e: evidence of the failures kept in (.*)/\1/p' "$BUILD/e2e.log" | tail -1)
+
+  log "Wine benchmarks, a few rounds each (figures are not checked: each must run to its end)"
+  bench_passed=0
+  bench_failed=0
+  bench() {  # bench NAME COMMAND...
+    if timeout 900 "${@:2}" >"$BUILD/bench-$1.log" 2>&1; then
+      bench_passed=$((bench_passed + 1))
+      echo "$1: ran"
+    else
+      bench_failed=$((bench_failed + 1))
+      echo "$1: FAILED (log: $BUILD/bench-$1.log)"
+      tail -n 20 "$BUILD/bench-$1.log"
+    fi
+  }
+  bench hook python3 tests/e2e/bench_hook.py 50
+  bench guarded-start python3 tests/e2e/bench_guarded_start.py 3
+  bench process-list python3 tests/e2e/bench_process_list.py 20 2
+  bench startup bash scripts/startup-bench.sh "$WIN_BUILD" 1
+  count "Wine benchmarks" "$bench_passed" "$bench_failed"
 fi
 
 echo
+[ -n "${evidence:-}" ] && echo "evidence of the failed end-to-end tests: $evidence"
 echo "summary: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
