@@ -3,12 +3,16 @@ refused as the API refuses access when the fake firewall drops it, passed otherw
 a hooked program and lookups with GetProcAddress are guarded too."""
 import unittest
 
-from harness import TOOLS, parse_fields, tool, windows_path
+from harness import TOOLS, parse_fields, tool, wait_until, windows_path, windows_processes
 from hook_fixtures import AWAIT_HOOK, ERROR_ACCESS_DENIED, NETWORK_OPS, FakeFirewall
 
 SYSTEM_OPS = {"EXECUTE": 0, "LOAD LIBRARY": 1, "ACCESS FILE": 2, "OPEN FILE": 3, "DELETE FILE": 4, "GET ADDRESS": 5,
               "DELETE KEY VALUE": 6, "WRITE KEY VALUE": 7, "READ KEY VALUE": 8, "DELETE KEY": 9}
 KEY = "Software\\PalisorHookTest"
+
+
+def running(name):
+    return any(program == name for _, program in windows_processes())
 
 
 def syscalls(*args):
@@ -96,10 +100,15 @@ class HookedSystemCallsTest(unittest.TestCase):
                 parent = syscalls(call, child)
                 self.assertEqual(parent["result"], 1)
                 self.assertIn(child.upper(), self.reported(SYSTEM_OPS["EXECUTE"]))
-                connects = [e for e in self.firewall.events_of("tcpclient.exe", mark, "net")
+
+                def connects():
+                    return [e for e in self.firewall.events_of("tcpclient.exe", mark, "net")
                             if e["op"] == NETWORK_OPS["CONNECT"]]
-                self.assertEqual(len(connects), 1)  # the child's very first socket call
-                self.assertEqual(connects[0]["remote"], "127.0.0.1:6999")
+
+                # WinExec returns once the child exists, not when it has ended.
+                self.assertTrue(wait_until(lambda: not running("TCPCLIENT.EXE"), timeout=60), "the child ended")
+                self.assertEqual(len(connects()), 1)  # the child's very first socket call
+                self.assertEqual(connects()[0]["remote"], "127.0.0.1:6999")
 
     def test_a_refused_program_does_not_start(self):
         self.firewall.answer("--drop-target", "tcpclient.exe")
