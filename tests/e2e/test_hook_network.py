@@ -65,7 +65,7 @@ class HookedSocketsTest(unittest.TestCase):
         for api, op, port in (("send", "SEND", 6111), ("wsasend", "WSASEND", 6112)):
             with self.subTest(api=api):
                 self.firewall.answer("--drop-op", NETWORK_OPS[op])
-                server, reader = start_server(port, "--timeout", 5000)
+                server, reader = start_server(port, "--timeout", 60000)
                 client = tool("tcpclient", port, *AWAIT_HOOK, "--message", "secret", "--repeat", 2, "--api", api)
                 lines = finish(server, reader)
                 sends = lines_with(client.stdout.splitlines(), "send")
@@ -76,7 +76,7 @@ class HookedSocketsTest(unittest.TestCase):
         for api, op, port in (("recv", "RECEIVE", 6121), ("wsarecv", "WSARECV", 6122)):
             with self.subTest(api=api):
                 self.firewall.answer("--drop-op", NETWORK_OPS[op])
-                server, reader = start_server(port, "--api", api, "--timeout", 5000)
+                server, reader = start_server(port, "--api", api, "--timeout", 60000)
                 client = tool("tcpclient", port, *AWAIT_HOOK, "--message", "incoming", "--repeat", 2, "--interval", 100)
                 lines = finish(server, reader)
                 self.assertEqual([s["result"] for s in lines_with(client.stdout.splitlines(), "send")], [8, 8])
@@ -93,7 +93,7 @@ class HookedSocketsTest(unittest.TestCase):
         self.assertIn("accept error=timeout", lines)
 
     def test_udp_datagrams_are_decided_on_both_ends(self):
-        receiver = start_tool("udpreceiver", 6141, *AWAIT_HOOK, "--count", 1, "--timeout", 10000)
+        receiver = start_tool("udpreceiver", 6141, *AWAIT_HOOK, "--count", 1, "--timeout", 60000)
         reader = LineReader(receiver)
         reader.wait_for("listening")
         sender = tool("udpsender", 6141, *AWAIT_HOOK, "--message", "datagram-one")

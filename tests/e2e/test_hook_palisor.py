@@ -69,7 +69,7 @@ class PalisorRulesTest(unittest.TestCase):
         cls.program.__exit__()
 
     def exchange(self, port, *client_args, server_args=()):
-        server, reader = start_server(port, "--timeout", 5000, *server_args)
+        server, reader = start_server(port, "--timeout", 60000, *server_args)
         client = tool("tcpclient", port, *(AWAIT_HOOK + client_args))
         return client.stdout.splitlines(), finish(server, reader)
 
@@ -91,7 +91,7 @@ class PalisorRulesTest(unittest.TestCase):
                          "unchangedunchanged")
 
     def test_a_content_rule_drops_only_the_send_holding_the_pattern(self):
-        server, reader = start_server(6505, "--timeout", 5000)
+        server, reader = start_server(6505, "--timeout", 60000)
         results = []
         client = start_tool("tcpclient", 6505, *AWAIT_HOOK, "--message", "hello", "--repeat", 1)
         results += lines_with(LineReader(client).rest(), "send")
