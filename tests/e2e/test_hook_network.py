@@ -150,8 +150,9 @@ class FirewallGoneTest(unittest.TestCase):
             server, reader = start_server(6171, "--quiet")
             client = start_tool("tcpclient", 6171, *AWAIT_HOOK, "--repeat", 30, "--interval", 100)
             output = LineReader(client)
-            output.wait_for("connect ok hooked=1", timeout=30)
-            time.sleep(1)
+            # Each of the client's calls before its connect waits 2 s for the delayed answer too.
+            output.wait_for("connect ok hooked=1", timeout=120)
+            output.wait_for("send i=0", timeout=60)
             firewall.kill()
             started = time.time()
             client.wait(timeout=30)
