@@ -4,6 +4,7 @@ Each test class starts from a clean state: programs that the class before left r
 prefix (Palisor, the test tools) are ended first, and named in the output. A failing test keeps
 its evidence (a screenshot of the display, the files of the program directories that were in
 use, the prefix's programs) in WORK/failures/<test id>/, and the last line names that folder."""
+import shutil
 import sys
 import unittest
 from pathlib import Path
@@ -73,6 +74,7 @@ def main():
     suite = unittest.defaultTestLoader.discover(str(here), pattern=pattern, top_level_dir=str(here))
     stream = unittest.runner._WritelnDecorator(sys.stdout)
     result = EvidenceResult(stream, descriptions=True, verbosity=2)
+    shutil.rmtree(harness.EVIDENCE, ignore_errors=True)  # only this run's failures
     harness.session()
     for tests in test_classes(suite):
         left = harness.end_leftovers()
