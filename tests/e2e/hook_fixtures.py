@@ -151,7 +151,7 @@ def remove_hook_library(directory=BIN):
 
 # Lets a tool wait until the watcher has placed the hook library into it, for the tests of what
 # the hooks do (test_hook_guarded_start tests how soon a new program is guarded).
-AWAIT_HOOK = ("--await-hook", 30000)
+AWAIT_HOOK = ("--await-hook", 5000)
 
 
 def start_server(port, *args):
