@@ -44,11 +44,11 @@ void AdvancedRules::OpenAndLoadAdvRules() {
 void AdvancedRules::CloseFile() { file_.Close(); }
 
 void AdvancedRules::SaveAdvRules() {
-  file_.Truncate();
-  stores::RecordWriter writer(file_);
-  for (const stores::Row& row : rulesGrid.Rows()) {
-    for (std::size_t column = 0; column < kColumnCount; ++column) writer.Field(row.Column(column));
-  }
+  file_.Rewrite([this](stores::RecordWriter& writer) {
+    for (const stores::Row& row : rulesGrid.Rows()) {
+      for (std::size_t column = 0; column < kColumnCount; ++column) writer.Field(row.Column(column));
+    }
+  });
 }
 
 bool AdvancedRules::cbAdvProtoChange(int protocolIndex) { return protocolIndex == 2 || protocolIndex == 3; }

@@ -22,13 +22,28 @@ bool ReadFileInChunks(const std::string& path, const std::function<void(std::str
   return true;
 }
 
+bool FileExists(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file) std::fclose(file);
+  return file != nullptr;
+}
+
 }  // namespace
 
 StoreFile::~StoreFile() { Close(); }
 
+void StoreFile::RecoverInterruptedRewrite() {
+  if (path_.empty()) return;
+  const std::string fresh = path_ + std::string(kRewriteSuffix);
+  if (!FileExists(fresh)) return;
+  if (FileExists(path_)) std::remove(fresh.c_str());
+  else std::rename(fresh.c_str(), path_.c_str());
+}
+
 bool StoreFile::Open(const char* mode) {
   Close();
   inUse_ = true;
+  writeFailed_ = false;
   if (path_.empty()) return false;
   file_ = std::fopen(path_.c_str(), mode);
   if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
@@ -37,6 +52,7 @@ bool StoreFile::Open(const char* mode) {
 
 void StoreFile::OpenAndLoad(std::size_t fieldCount, const RecordHandler& record) {
   Close();
+  RecoverInterruptedRewrite();
   RecordParser parser(fieldCount, record);
   if (ReadFileInChunks(path_, [&](std::string_view chunk) { parser.Feed(chunk); })) parser.Finish();
   Open("ab");  // appends go to the end; a missing file is created, an existing one never truncated
@@ -44,6 +60,7 @@ void StoreFile::OpenAndLoad(std::size_t fieldCount, const RecordHandler& record)
 
 void StoreFile::OpenForAppend(const std::function<void(std::string_view contents)>& load) {
   Close();
+  RecoverInterruptedRewrite();
   if (load) {
     std::string contents;
     if (ReadFileInChunks(path_, [&](std::string_view chunk) { contents.append(chunk); })) load(contents);
@@ -61,10 +78,41 @@ void StoreFile::AppendFields(std::initializer_list<std::string_view> fields) {
 
 void StoreFile::AppendBytes(std::string_view bytes) {
   if (bytes.empty() || !EnsureOpen()) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), file_);
+  WriteAll(bytes);
+}
+
+bool StoreFile::WriteAll(std::string_view bytes) {
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) writeFailed_ = true;
+  return !writeFailed_;
 }
 
 void StoreFile::Truncate() { Open("wb"); }
+
+void StoreFile::Rewrite(const std::function<void(RecordWriter&)>& write) {
+  Close();
+  inUse_ = true;
+  StoreFile fresh(path_ + std::string(kRewriteSuffix));
+  if (!path_.empty() && fresh.Open("wb")) {
+    { RecordWriter writer(fresh); write(writer); }
+    const bool whole = !fresh.writeFailed_ && std::fclose(fresh.file_) == 0;
+    fresh.file_ = nullptr;
+    if (whole && ReplaceWith(fresh.path_)) {
+      Open("ab");
+      return;
+    }
+    std::remove(fresh.path_.c_str());
+  }
+  Truncate();
+  RecordWriter writer(*this);
+  write(writer);
+}
+
+bool StoreFile::ReplaceWith(const std::string& fresh) {
+  // A rename onto an existing file fails on Windows: the old file goes first. Ending between
+  // the two steps leaves the complete new file alone, which the next load takes.
+  if (std::rename(fresh.c_str(), path_.c_str()) == 0) return true;
+  return std::remove(path_.c_str()) == 0 && std::rename(fresh.c_str(), path_.c_str()) == 0;
+}
 
 void StoreFile::Close() {
   if (file_) std::fclose(file_);

@@ -17,6 +17,11 @@
 
 namespace palisor::stores {
 
+class RecordWriter;
+
+// The suffix of the file a rewrite makes beside the store file.
+inline constexpr std::string_view kRewriteSuffix = ".new";
+
 using RecordHandler = std::function<void(const std::vector<std::string_view>& fields)>;
 
 // A field longer than this cannot come from the program (paths, targets and patterns are far
@@ -52,15 +57,27 @@ class StoreFile {
   void AppendBytes(std::string_view bytes);
   // Re-creates the file empty; it stays open for writing.
   void Truncate();
+  // Replaces the file's records by those `write` gives the writer, so that the program ending at
+  // any moment leaves the old records or the new ones, never a mix: they are written to
+  // "<file>.new", which then takes the file's place (see RecoverInterruptedRewrite). Where the new
+  // file cannot be made, the file is rewritten in place. It stays open for appending.
+  void Rewrite(const std::function<void(RecordWriter&)>& write);
   void Close();
 
  private:
   bool EnsureOpen();
   bool Open(const char* mode);
+  bool WriteAll(std::string_view bytes);
+  bool ReplaceWith(const std::string& fresh);
+  // A rewrite that ended before its end: a complete "<file>.new" without the file (the program
+  // ended between removing the old file and renaming the new one) becomes the file; beside the
+  // file it is a partial one and is removed.
+  void RecoverInterruptedRewrite();
 
   std::string path_;
   std::FILE* file_ = nullptr;
   bool inUse_ = false;  // opened once: later writes open the file again when needed
+  bool writeFailed_ = false;  // a write since the last open did not reach the file whole
   std::string record_;  // scratch for AppendFields, kept to avoid an allocation per record
 };
 

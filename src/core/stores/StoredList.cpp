@@ -35,8 +35,7 @@ void StoredList::OpenAndLoad() {
   });
 }
 
-void StoredList::Save() {
-  RecordWriter writer(file_);
+void StoredList::Save(RecordWriter& writer) const {
   const std::size_t count = RecordCount();
   for (std::size_t i = 0; i < count; ++i) {
     for (const ListModel* list : lists_) {
@@ -48,8 +47,7 @@ void StoredList::Save() {
 }
 
 void StoredList::Rewrite() {
-  file_.Truncate();
-  Save();
+  file_.Rewrite([this](RecordWriter& writer) { Save(writer); });
 }
 
 }  // namespace palisor::stores

@@ -34,9 +34,7 @@ class StoredList {
 
   // Start-up: the file's records become rows (in file order), then the file stays open at its end.
   void OpenAndLoad();
-  // Writes every record at the end of the file (right after a truncate).
-  void Save();
-  // Re-creates the file empty and saves every record into it.
+  // Replaces the file's records by the rows (an abrupt end leaves the old file or the new one).
   void Rewrite();
   // Re-creates the file empty; it stays open.
   void Truncate() { file_.Truncate(); }
@@ -44,6 +42,7 @@ class StoredList {
 
  private:
   std::size_t RecordCount() const;
+  void Save(RecordWriter& writer) const;
 
   StoreFile file_;
   std::vector<ListModel*> lists_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -165,6 +167,63 @@ TEST(StoreFile, RecordWriterWritesEverythingAcrossManyBlocks) {
     }
   }
   EXPECT_EQ(ReadFileBytes(file.Path()), expected);
+}
+
+TEST(StoreFile, RewriteReplacesTheRecordsLeavesNoSideFileAndKeepsAppending) {
+  TempDirectory dir;
+  StoreFile file(dir.Write("NetRules.txt", Record({"OLD1"}) + Record({"OLD2"})));
+  file.OpenForAppend();
+  file.Rewrite([](RecordWriter& writer) { writer.Field("NEW"); });
+  file.AppendFields({"ADDED"});
+  EXPECT_EQ(ReadFileBytes(file.Path()), Record({"NEW"}) + Record({"ADDED"}));
+  EXPECT_FALSE(std::filesystem::exists(file.Path() + ".new"));
+  file.Close();
+  file.Rewrite([](RecordWriter&) {});  // also from closed, and to no records at all
+  EXPECT_EQ(ReadFileBytes(file.Path()), "");
+}
+
+// What the next start finds after the program ended at each step of a rewrite.
+TEST(StoreFile, LoadAfterAnInterruptedRewriteTakesTheOldRecordsOrTheNewNeverAMix) {
+  const std::string oldRecords = Record({"OLD1"}) + Record({"OLD2"});
+  const std::string newRecords = Record({"NEW"});
+  struct Case {
+    const char* moment;
+    std::optional<std::string> file, sideFile;
+    std::vector<std::string> loaded;
+  };
+  const Case cases[] = {
+      {"while writing the new file", oldRecords, Record({"NE"}), {"OLD1", "OLD2"}},
+      {"new file written, old one still there", oldRecords, newRecords, {"OLD1", "OLD2"}},
+      {"old file removed, new one not yet renamed", std::nullopt, newRecords, {"NEW"}},
+      {"after the rename", newRecords, std::nullopt, {"NEW"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moment);
+    TempDirectory dir;
+    const std::string path = dir.File("NetRules.txt");
+    if (c.file) dir.Write("NetRules.txt", *c.file);
+    if (c.sideFile) dir.Write("NetRules.txt.new", *c.sideFile);
+    StoreFile file(path);
+    std::vector<std::string> loaded;
+    file.OpenAndLoad(1, [&](const auto& fields) { loaded.emplace_back(fields[0]); });
+    EXPECT_EQ(loaded, c.loaded);
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    file.AppendFields({"MORE"});
+    file.Close();
+    std::vector<std::string> reloaded;
+    file.OpenAndLoad(1, [&](const auto& fields) { reloaded.emplace_back(fields[0]); });
+    loaded.push_back("MORE");
+    EXPECT_EQ(reloaded, loaded);
+  }
+}
+
+TEST(StoreFile, RewriteWhereNoSideFileCanBeMadeRewritesInPlace) {
+  TempDirectory dir;
+  StoreFile file(dir.Write("NetRules.txt", Record({"OLD"})));
+  file.OpenForAppend();
+  std::filesystem::create_directory(file.Path() + ".new");  // the side file's name is taken
+  file.Rewrite([](RecordWriter& writer) { writer.Field("NEW"); });
+  EXPECT_EQ(ReadFileBytes(file.Path()), Record({"NEW"}));
 }
 
 TEST(StoreFile, UnopenablePathLoadsNothingAndIgnoresWrites) {
