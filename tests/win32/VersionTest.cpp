@@ -1,6 +1,7 @@
 // The build's one version in every binary's version resource and on the about tab.
 #include "ShellTestSupport.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,14 +11,14 @@
 namespace palisor::win32::testing {
 namespace {
 
-// The built binaries sit in bin/ beside tests/, where this program runs from.
-std::string BuiltBinary(const char* name) {
+// A file of the build: this program runs from its tests\ folder.
+std::string BuiltFile(const std::string& relative) {
   char path[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, path, sizeof path);
   std::string directory(path);
-  directory.resize(directory.find_last_of('\\'));             // tests
-  directory.resize(directory.find_last_of('\\') + 1);         // the build
-  return directory + "bin\\" + name;
+  directory.resize(directory.find_last_of('\\'));      // tests
+  directory.resize(directory.find_last_of('\\') + 1);  // the build
+  return directory + relative;
 }
 
 struct VersionResource {
@@ -41,7 +42,17 @@ struct VersionResource {
   std::string String(const char* name) {
     void* text = nullptr;
     UINT length = 0;
-    const std::string path = std::string("\\StringFileInfo\\040904E4\\") + name;
+    // The strings of the first language and code page the resource names.
+    struct Translation {
+      WORD language, codePage;
+    }* translation = nullptr;
+    if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
+        length < sizeof *translation) {
+      return "(no translation)";
+    }
+    char block[64];
+    std::snprintf(block, sizeof block, "\\StringFileInfo\\%04X%04X\\", translation->language, translation->codePage);
+    const std::string path = block + std::string(name);
     if (!VerQueryValueA(data.data(), path.c_str(), &text, &length) || length == 0) return "(missing)";
     return static_cast<const char*>(text);
   }
@@ -51,8 +62,8 @@ TEST(VersionResourceTest, EveryBinaryCarriesTheBuildsVersion) {
   const DWORD major = PALISOR_VERSION_MAJOR, minor = PALISOR_VERSION_MINOR, patch = PALISOR_VERSION_PATCH;
   for (const char* name : {"Palisor.exe", "PalisorDLL.dll", "FWDLL.dll"}) {
     SCOPED_TRACE(name);
-    VersionResource version(BuiltBinary(name));
-    ASSERT_TRUE(version.found) << BuiltBinary(name);
+    VersionResource version(BuiltFile(std::string("bin\\") + name));
+    ASSERT_TRUE(version.found);
     EXPECT_EQ(version.fixed.dwFileVersionMS, (major << 16) | minor);
     EXPECT_EQ(version.fixed.dwFileVersionLS, patch << 16);
     EXPECT_EQ(version.fixed.dwProductVersionMS, (major << 16) | minor);
@@ -63,6 +74,19 @@ TEST(VersionResourceTest, EveryBinaryCarriesTheBuildsVersion) {
     EXPECT_EQ(version.String("CompanyName"), PALISOR_PUBLISHER);
     EXPECT_EQ(version.String("OriginalFilename"), name);
   }
+}
+
+// The installer is made only where makensis is installed.
+TEST(VersionResourceTest, TheInstallerCarriesTheBuildsVersion) {
+  const std::string setup = BuiltFile("PalisorSetup.exe");
+  if (GetFileAttributesA(setup.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "no " << setup;
+  VersionResource version(setup);
+  ASSERT_TRUE(version.found);
+  EXPECT_EQ(version.fixed.dwProductVersionMS, (DWORD{PALISOR_VERSION_MAJOR} << 16) | PALISOR_VERSION_MINOR);
+  EXPECT_EQ(version.fixed.dwProductVersionLS, DWORD{PALISOR_VERSION_PATCH} << 16);
+  EXPECT_EQ(version.String("ProductVersion"), PALISOR_VERSION);
+  EXPECT_EQ(version.String("CompanyName"), PALISOR_PUBLISHER);
+  EXPECT_EQ(version.String("OriginalFilename"), "PalisorSetup.exe");
 }
 
 class AboutTabTest : public ShellFixture {};
