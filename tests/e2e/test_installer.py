@@ -180,9 +180,15 @@ class InstallerTest(unittest.TestCase):
         for name in DATA_FILES:
             self.assertTrue(wait_until(lambda: self.installed(name).exists(), WAIT), name)
 
-    def test_options_left_out_make_no_desktop_shortcut_or_logon_entry(self):
-        code, _ = self.prefix.install("/DESKTOP=0", "/LOGON=0")
+    def test_options_left_out_and_another_folder(self):
+        code, _ = self.prefix.install("/DESKTOP=0", "/LOGON=0", r"/D=C:\Apps\PalisorFW")
         self.assertEqual(code, 0)
+        folder = self.prefix.drive_c / "Apps/PalisorFW"
+        for name in PROGRAM_FILES:
+            self.assertEqual((folder / name).read_bytes(), (BIN / name).read_bytes(), name)
+        self.assertFalse(self.prefix.install_dir.exists())
+        self.assertEqual(self.prefix.query(UNINSTALL_KEY, "UninstallString"),
+                         r'"C:\Apps\PalisorFW\Uninstall.exe"')
         self.assertFalse((self.prefix.desktop / "Palisor.lnk").exists())
         self.assertIsNone(self.prefix.query(RUN_KEY, "Palisor"))
         self.assertTrue((self.prefix.start_menu / "Palisor/Palisor.lnk").exists())
