@@ -5,7 +5,7 @@ set -euo pipefail
 
 need_pkgs=(cmake make g++ googletest clang libclang-rt-14-dev
            g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
-           wine wine32:i386 xvfb xauth imagemagick fp-utils python3 stress-ng)
+           wine wine32:i386 xvfb xauth imagemagick fp-utils nsis python3 stress-ng)
 
 missing=()
 have_i386=$(dpkg --print-foreign-architectures | grep -c '^i386$' || true)

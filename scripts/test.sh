@@ -77,6 +77,9 @@ if cmake -S . -B "$WIN_BUILD" -DCMAKE_TOOLCHAIN_FILE="$PALISOR_TOOLCHAIN" -DCMAK
        -DPALISOR_WERROR=ON -DPALISOR_TESTS=ON -DPALISOR_LIBJPEG_DIR="$BUILD/deps/libjpeg-$PALISOR_WINDOWS_ARCH" >/dev/null &&
    cmake --build "$WIN_BUILD" -j"$(nproc)"; then
   win_ok=1
+  # The installer is part of the build (target palisor_installer, makensis from setup.sh).
+  if [ -f "$WIN_BUILD/PalisorSetup.exe" ]; then count "installer (PalisorSetup.exe)" 1 0
+  else count "installer (PalisorSetup.exe)" 0 1; fi
 else
   win_ok=0
   count "Windows build" 0 1

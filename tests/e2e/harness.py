@@ -194,15 +194,16 @@ def windows_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def wine(args, timeout=60, check=False, input_text=None):
-    """Runs a Windows program to its end and returns the CompletedProcess (text output).
+def wine(args, timeout=60, check=False, input_text=None, env=None):
+    """Runs a Windows program to its end and returns the CompletedProcess (text output); `env`
+    replaces the session's environment (another prefix).
 
     Its output goes to files, not pipes: a program of the prefix that it happens to start (Wine
     starts the desktop process or a service on demand) inherits its output and lives on, and a
     pipe would not end before that one does."""
     command = [WINE] + [str(a) for a in args]
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        completed = subprocess.run(command, env=session().env, stdout=out, stderr=err, timeout=timeout,
+        completed = subprocess.run(command, env=env or session().env, stdout=out, stderr=err, timeout=timeout,
                                    input=input_text.encode("latin-1") if input_text is not None else None,
                                    stdin=None if input_text is not None else subprocess.DEVNULL)
         texts = []
@@ -215,8 +216,8 @@ def wine(args, timeout=60, check=False, input_text=None):
     return result
 
 
-def tool(name, *args, timeout=60):
-    return wine([TOOLS / (name + ".exe")] + list(args), timeout=timeout)
+def tool(name, *args, timeout=60, env=None):
+    return wine([TOOLS / (name + ".exe")] + list(args), timeout=timeout, env=env)
 
 
 def start_tool(name, *args):
@@ -294,7 +295,7 @@ class ProgramDir:
         return self.file("Palisor.exe")
 
 
-def write_registry(values_by_key, delete_keys=()):
+def write_registry(values_by_key, delete_keys=(), env=None):
     """Writes registry values with one regedit call. A value is a str (REG_SZ) or an int (REG_DWORD)."""
     lines = ["REGEDIT4", ""]
     for key in delete_keys:
@@ -311,14 +312,14 @@ def write_registry(values_by_key, delete_keys=()):
                                      newline="\r\n") as reg:
         reg.write("\n".join(lines) + "\n")
     try:
-        wine(["regedit", "/S", windows_path(reg.name)], timeout=60, check=True)
+        wine(["regedit", "/S", windows_path(reg.name)], timeout=60, check=True, env=env)
     finally:
         os.unlink(reg.name)
 
 
-def read_registry_value(key, name):
+def read_registry_value(key, name, env=None):
     """The data of a registry value as `reg query` prints it, or None when it is missing."""
-    result = wine(["reg", "query", key, "/v", name])
+    result = wine(["reg", "query", key, "/v", name], env=env)
     for line in result.stdout.splitlines():
         # "    <name>    <type>    <data>": four blanks between fields; a name may hold single blanks.
         parts = line.strip().split("    ", 2)

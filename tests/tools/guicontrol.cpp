@@ -11,6 +11,8 @@
 //   guicontrol rows ID                  prints the rows of a list view, columns joined by '|'
 //   guicontrol select-row ID INDEX      selects a row of a list view, as a click on it does
 //   guicontrol shortcut ID LETTER       gives the control the keyboard focus and types Ctrl+LETTER
+//   guicontrol right-click ID           moves the mouse to the middle of the control and clicks
+//                                       its right button (real input, as a user's mouse)
 //   guicontrol answer-input TIMEOUT_MS [TEXT]
 //                                       waits for the input box (TInputQuery), prints its
 //                                       "caption: ", "prompt: " and "value: " lines, then enters
@@ -191,6 +193,17 @@ int TypeShortcut(HWND control, char letter) {
   return SendInput(4, strokes, sizeof(INPUT)) == 4 ? 0 : 1;
 }
 
+int RightClick(HWND control) {
+  RECT frame{};
+  GetWindowRect(control, &frame);
+  SetCursorPos((frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+  INPUT clicks[2] = {};
+  clicks[0].type = clicks[1].type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  return SendInput(2, clicks, sizeof(INPUT)) == 2 ? 0 : 1;
+}
+
 std::string TextOf(HWND window) {
   char text[1024] = {};
   SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
@@ -311,6 +324,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "select-row" && argc > 3) return SelectRow(control, std::atoi(argv[3]));
+  if (command == "right-click") return RightClick(control);
   if (command == "shortcut" && argc > 3) return TypeShortcut(control, argv[3][0]);
   if (command == "time-command" && argc > 4) return TimeCommand(control, IdOf(argv[3]), std::atoi(argv[4]));
   return kNotFound;

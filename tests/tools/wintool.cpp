@@ -7,6 +7,8 @@
 //   wintool close-window CLASS TITLE             posts WM_CLOSE to the window
 //   wintool kill EXE_NAME                        terminates every process of that file name
 //   wintool pids EXE_NAME                        prints the ids of the processes of that name
+//   wintool holding EXE_NAME DLL_NAME            prints the ids of the processes of that name
+//                                                that have a library of that file name loaded
 //   wintool message CODE                         prints the system's message text for an error
 //                                                code, as FormatMessage gives it, and a newline
 // CLASS or TITLE "-" matches any. Exit code 0 on success, 1 on time-out or nothing found.
@@ -57,6 +59,19 @@ std::vector<DWORD> ProcessesNamed(const char* name) {
   return ids;
 }
 
+bool HasModule(DWORD processId, const char* dllName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE | TH32CS_SNAPMODULE32, processId);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL ok = Module32First(snapshot, &entry); ok && !found; ok = Module32Next(snapshot, &entry)) {
+    found = lstrcmpiA(entry.szModule, dllName) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +106,12 @@ int main(int argc, char** argv) {
     std::vector<DWORD> ids = ProcessesNamed(argv[2]);
     for (DWORD id : ids) std::printf("%lu\n", static_cast<unsigned long>(id));
     return ids.empty() ? 1 : 0;
+  }
+  if (command == "holding" && argc >= 4) {
+    for (DWORD id : ProcessesNamed(argv[2])) {
+      if (HasModule(id, argv[3])) std::printf("%lu\n", static_cast<unsigned long>(id));
+    }
+    return 0;
   }
   if (command == "message") {
     char text[1024] = {};

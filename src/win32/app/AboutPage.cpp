@@ -1,6 +1,8 @@
 #include "win32/app/AboutPage.h"
 
+#include "win32/resources/ResourceIds.h"
 #include "win32/app/ControlIds.h"
+#include "win32/ui/Resources.h"
 
 namespace palisor::win32 {
 
@@ -9,18 +11,23 @@ void AboutPage::CreateControls() {
   HWND group = aboutGroup_.hwnd();
   productName_.Create(group, "Palisor", {24, 28, 300, 40}, ids::kProductName);
   productName_.SetFont(UiTitleFont());
-  aboutText_.Create(group,
-                    "Personal firewall, version 1.0\r\n\r\n"
-                    "Network Guard: decides which program may use the network, and with what.\r\n"
-                    "System Guard: watches what programs run, load, open and change.\r\n"
-                    "Advanced Network Guard: address and port rules for the packet filter.",
-                    {24, 76, 560, 80}, ids::kAboutText);
+  aboutText_.Create(group, AboutText(), {24, 70, 560, 96}, ids::kAboutText);
   websiteLabel_.Create(group, "Website:", {24, 170, 70, 18}, ids::kWebsiteLabel);
   websiteValue_.Create(group, kWebsiteAddress, {96, 170, 320, 18}, ids::kWebsiteValue, SS_NOTIFY);
   websiteValue_.SetFont(UiLinkFont());
   emailLabel_.Create(group, "Email:", {24, 194, 70, 18}, ids::kEmailLabel);
   emailValue_.Create(group, kSupportAddress, {96, 194, 320, 18}, ids::kEmailValue, SS_NOTIFY);
   emailValue_.SetFont(UiLinkFont());
+}
+
+std::string AboutPage::AboutText() {
+  std::string text = std::string(kVersionText) + "\r\n" + kPublisher + "\r\n\r\n";
+  // The description is the installer's licence page too (resources/About.txt).
+  for (char c : RcDataResource(IDR_ABOUT_TEXT)) {
+    if (c == '\n') text += '\r';
+    if (c != '\r') text += c;
+  }
+  return text;
 }
 
 void AboutPage::Layout(int width, int height) { aboutGroup_.Move({8, 8, width - 16, height - 16}); }

@@ -10,7 +10,8 @@ enum : int {
   kMainPanel = 100, kBanner, kImage2, kBitBtn1, kStatusBar2,
   kNetworkPanel, kSystemGuard, kLogPanel, kAdvNetGuard, kAboutPage,
 
-  // PopupMenu1 (tab control, the two guard tabs, the tray icon)
+  // PopupMenu1 (tab control, the two guard tabs, the tray icon). The installer ends a running
+  // Palisor by sending kExit1 (206) as WM_COMMAND (installer/Palisor.nsi, EXIT_COMMAND).
   kEnableProfilingMode1 = 200, kStartFirewall1, kHide1, kMaxLogEntries1, kSaveSettings1, kShowSplashscreen1, kExit1,
 
   // "Network Guard"

@@ -1,5 +1,7 @@
 #include "win32/app/TabPage.h"
 
+#include "win32/ui/ContextMenuSource.h"
+
 namespace palisor::win32 {
 
 bool TabPage::Create(HWND tabControl, int id) {
@@ -29,8 +31,12 @@ LRESULT TabPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CONTEXTMENU: {
+      // The control asked about, then each container holding it, up to the first that has a menu.
       POINT screen{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      if (ContextMenu(reinterpret_cast<HWND>(wParam), screen)) return 0;
+      for (HWND control = ContextMenuSource(reinterpret_cast<HWND>(wParam), screen); control && control != hwnd();
+           control = GetParent(control)) {
+        if (ContextMenu(control, screen)) return 0;
+      }
       break;
     }
     case WM_DRAWITEM:

@@ -1,6 +1,8 @@
 // One page of the main window's tab control MainPanel: a child window of the tab control that
 // holds the page's controls and handles their messages. Commands it does not know go to the main
-// window; a context menu it does not show goes up to the tab control and the main window.
+// window. A context menu request is for the control the user clicked (or that has the focus) or,
+// when that one has no menu, for the nearest container of it that has one; one that the page does
+// not show goes up to the tab control and the main window.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +32,9 @@ class TabPage : public Window {
     (void)result;
     return false;
   }
-  // `control` is the window the user right-clicked, `screen` the point (-1, -1 from the keyboard).
+  // Shows `control`'s menu and returns true, or false when `control` has none. `control` is the
+  // window the user right-clicked or one of its containers, `screen` the point (-1, -1 from the
+  // keyboard).
   virtual bool ContextMenu(HWND control, POINT screen) {
     (void)control;
     (void)screen;

@@ -1,5 +1,7 @@
 #include "win32/ui/JpegPicture.h"
 
+#include "win32/ui/Resources.h"
+
 #include <csetjmp>
 #include <cstdio>
 
@@ -77,12 +79,9 @@ HBITMAP DecodeJpeg(const void* data, std::size_t size) {
 }
 
 HBITMAP LoadJpegResource(int resourceId) {
-  HMODULE module = GetModuleHandleA(nullptr);
-  HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(10) /* RT_RCDATA */);
-  if (!found) return nullptr;
-  HGLOBAL loaded = LoadResource(module, found);
-  if (!loaded) return nullptr;
-  return DecodeJpeg(LockResource(loaded), SizeofResource(module, found));
+  const std::string_view bytes = RcDataResource(resourceId);
+  if (bytes.empty()) return nullptr;
+  return DecodeJpeg(bytes.data(), bytes.size());
 }
 
 SIZE BitmapSize(HBITMAP bitmap) {
