@@ -31,12 +31,21 @@ int Hooked(Function* function) {
   return InsideHookLibrary(SlotOf(function)) ? 1 : 0;
 }
 
+template <typename SlotNow>
+const void* CallSlotNow(void* slotNow) {
+  return (*static_cast<SlotNow*>(slotNow))();
+}
+
 // --await-hook MS: waits, at most MS milliseconds, until calls through the slot that `slotNow`
 // reads reach the hook library, so that a test of the calls' road does not depend on how soon
-// the firewall's watcher finds the process.
+// the firewall's watcher finds the process. `slotNow` is called through a pointer the compiler
+// cannot see through: it takes an import slot's contents for a constant and would read it once,
+// before the loop, which then never sees the hook arrive.
 template <typename SlotNow>
 void AwaitHook(SlotNow slotNow, DWORD ms) {
-  for (DWORD waited = 0; !InsideHookLibrary(slotNow()) && waited < ms; waited += 10) Sleep(10);
+  const void* (*volatile read)(void*) = &CallSlotNow<SlotNow>;
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  while (!InsideHookLibrary(read(&slotNow)) && GetTickCount64() < deadline) Sleep(10);
 }
 
 }  // namespace palisor::tools
