@@ -39,7 +39,7 @@ int main() {
     engine::EngineState state;
     engine::PassAllHandler pass;
     NoErrors errors;
-    engine::EventDispatcher dispatcher(memory, 1, settings, state, pass, pass, errors);
+    engine::EventDispatcher dispatcher(memory, 1, settings, state, pass, pass, pass, errors);
 
     events::NetworkEventRecord record{};
     const char app[] = "C:\\PROGRAM FILES\\BROWSER\\BROWSER.EXE";
@@ -56,7 +56,7 @@ int main() {
       bench::KeepAlive(copy);
     });
     double dispatch = bench::NanosPerRound(rounds, [&] {
-      dispatcher.OnCopyData(events::kNetworkEventMessage, &record, sizeof record);
+      dispatcher.OnCopyData(events::kNetworkEventMessage, 0, &record, sizeof record);
     });
     std::printf("payload %6zu B: decode+read+dispatch %8.0f ns/event, record copy %5.0f ns, ratio %.1f\n",
                 payloadSize, dispatch, plainCopy, dispatch / plainCopy);
