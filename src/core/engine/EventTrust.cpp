@@ -14,7 +14,7 @@ std::string_view DistrustReason(Distrust distrust) {
     case Distrust::kWrongProof:
       return "no proof of Palisor's hook library";
     case Distrust::kCannotOpen:
-      return "the process cannot be opened";
+      return "its standing cannot be read";
     case Distrust::kService:
       return "a service";
     case Distrust::kOtherUser:

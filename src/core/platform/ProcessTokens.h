@@ -9,7 +9,7 @@ namespace palisor::platform {
 enum class IntegrityVersusShell { Lower, Equal, Higher };
 
 struct ProcessStanding {
-  bool opened = false;       // false: the process or its token could not be opened; nothing else holds
+  bool opened = false;  // false: the process, its token or the desktop's could not be read; nothing else holds
   bool service = false;      // a built-in service account, or a service's session beside the desktop's
   bool desktopUser = false;  // the same user as the desktop's shell process
   // Where the system has no integrity levels (Windows XP, Wine) every process is Equal.

@@ -7,8 +7,6 @@
 namespace palisor::win32 {
 namespace {
 
-constexpr DWORD kMediumIntegrity = 0x2000;  // SECURITY_MANDATORY_MEDIUM_RID
-
 struct TokenFacts {
   std::vector<unsigned char> user;  // the user's SID
   DWORD integrity = 0;
@@ -53,21 +51,22 @@ HANDLE OpenForQuery(DWORD processId) {
   return process ? process : OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
 }
 
-// The shell's facts; Palisor's own user at the medium level where there is no shell window.
-bool ReadShellFacts(TokenFacts& shell) {
-  DWORD shellId = 0;
-  if (HWND window = GetShellWindow()) GetWindowThreadProcessId(window, &shellId);
-  if (shellId != 0) {
-    const UniqueHandle process(OpenForQuery(shellId));
-    if (process && ReadFacts(process.get(), shell)) return true;
-  }
-  if (!ReadFacts(GetCurrentProcess(), shell)) return false;
-  shell.integrity = kMediumIntegrity;
-  return true;
-}
-
 bool IsServiceAccount(const std::vector<unsigned char>& user) {
   return *GetSidSubAuthorityCount(const_cast<unsigned char*>(user.data())) < 2;
+}
+
+bool ReadWindowOwnerFacts(HWND window, TokenFacts& facts) {
+  DWORD processId = 0;
+  if (!window || !GetWindowThreadProcessId(window, &processId) || processId == 0) return false;
+  const UniqueHandle process(OpenForQuery(processId));
+  return process && ReadFacts(process.get(), facts);
+}
+
+// The desktop's facts: those of the shell, else of the desktop window's owner where that is a
+// user's process (Wine's desktop; on Windows it belongs to a system process and does not count).
+bool ReadShellFacts(TokenFacts& shell) {
+  if (ReadWindowOwnerFacts(GetShellWindow(), shell)) return true;
+  return ReadWindowOwnerFacts(GetDesktopWindow(), shell) && !IsServiceAccount(shell.user);
 }
 
 }  // namespace

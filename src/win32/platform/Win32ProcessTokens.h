@@ -1,6 +1,8 @@
 // The standing of another process (platform::ProcessStanding) read from its token and compared
 // with the token of the desktop's shell, the process of GetShellWindow. Where there is no shell
-// window, Palisor's own user at the medium integrity level stands in for it.
+// window (Wine; Windows while Explorer restarts), the owner of the desktop window stands in for it
+// when that is a user's process (Wine's desktop); otherwise no standing can be read and the
+// process stands as not opened.
 //
 // A service is a process of a built-in service account (a user security identifier with fewer
 // than two sub-authorities: SYSTEM, LOCAL SERVICE, NETWORK SERVICE) or a process of session 0

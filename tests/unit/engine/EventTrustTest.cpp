@@ -76,7 +76,7 @@ TEST(EventTrust, AProcessNotPlacedIsBelievedOnlyAsTheDesktopUserAtTheShellsLevel
       {"a service of the desktop's user", {true, true, true, IntegrityVersusShell::Lower}, false,
        "Ignored events naming process 77: a service"},
       {"cannot be opened", {false, false, true, IntegrityVersusShell::Equal}, false,
-       "Ignored events naming process 77: the process cannot be opened"},
+       "Ignored events naming process 77: its standing cannot be read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
