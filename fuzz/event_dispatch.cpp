@@ -302,7 +302,9 @@ class Harness {
   engine::SystemGuard systemGuard_{settings_, state_, lists_, systemLog_, signatures_, kOwnPid};
   FuzzMemory memory_;
   NoErrors errors_;
-  engine::EventDispatcher dispatcher_{memory_, kOwnPid, settings_, state_, networkGuard_, systemGuard_, errors_};
+  engine::PassAllHandler believeAll_;  // the trust decision has its own tests
+  engine::EventDispatcher dispatcher_{memory_,       kOwnPid,       settings_,    state_, believeAll_,
+                                      networkGuard_, systemGuard_, errors_};
   FuzzNetworkPrompt networkPrompt_{*this};
   FuzzSystemPrompt systemPrompt_{*this};
   Cells expected_;
@@ -464,7 +466,7 @@ void Harness::Send(int depth) {
   }
   if (systemDecided) systemPass = ModelSystemVerdict(sys, systemPromptNeeded, systemPreset, differentSignature);
 
-  const std::intptr_t result = dispatcher_.OnCopyData(wParam, buffer.get(), size);
+  const std::intptr_t result = dispatcher_.OnCopyData(wParam, 0, buffer.get(), size);
   FUZZ_CHECK(result == 1, "a message result other than 1");
 
   const int networkAsked = networkPrompt_.asked - networkAskedBefore;

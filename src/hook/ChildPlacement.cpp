@@ -5,6 +5,7 @@
 #include "core/platform/InjectionEngine.h"
 #include "hook/HookLifecycle.h"
 #include "hook/HookRuntime.h"
+#include "hook/OwnFirewall.h"
 #include "win32/injection/EntryTrap.h"
 #include "win32/injection/RemotePlacement.h"
 
@@ -53,7 +54,11 @@ void PlaceIntoChild(const PROCESS_INFORMATION& child, bool keepSuspended) {
     if (!keepSuspended) ResumeThread(child.hThread);
     return;
   }
-  win32::RemotePlacement placement(own, layout);  // owns `own`; declared first, so outlives the trap
+  // The child asks this library's firewall; Palisor hands it a secret of its own when its watcher
+  // places the library there again.
+  hooking::PlacementHandover handover = CurrentHandover();
+  handover.secret = 0;
+  win32::RemotePlacement placement(own, layout, handover);  // owns `own`; declared first, so outlives the trap
   win32::EntryTrap trap(own, child.dwProcessId);
   // Held at its entry point, the child may load its libraries meanwhile; without the trap it stays
   // suspended (a new process runs its loader on the first thread that starts in it).

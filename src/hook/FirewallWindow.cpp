@@ -2,36 +2,19 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <cstddef>
 
 #include "hook/HookLifecycle.h"
 #include "hook/HookRuntime.h"
+#include "hook/OwnFirewall.h"
 
 namespace palisor::hook {
 namespace {
 
-// The firewall's main window: class "TForm1", caption "Palisor".
-constexpr const char* kWindowClass = "TForm1";
-constexpr const char* kWindowCaption = "Palisor";
-
-// The window found last; looked up again when a send to it fails.
-std::atomic<HWND> g_window{nullptr};
 hooking::ProcessIdentity g_identity;
 
-HWND FirewallWindow() {
-  HWND window = g_window.load();
-  if (!window) {
-    window = FindWindowA(kWindowClass, kWindowCaption);
-    g_window.store(window);
-  }
-  return window;
-}
-
-void ForgetWindow(HWND window) { g_window.compare_exchange_strong(window, nullptr); }
-
 bool SendTo(HWND window, WPARAM message, const void* record, std::size_t size) {
-  COPYDATASTRUCT copy{0, static_cast<DWORD>(size), const_cast<void*>(record)};
+  COPYDATASTRUCT copy{EventProof(), static_cast<DWORD>(size), const_cast<void*>(record)};
   DWORD_PTR result = 0;
   WaitingForFirewall waiting;
   return SendMessageTimeoutA(window, WM_COPYDATA, message, reinterpret_cast<LPARAM>(&copy),
@@ -41,12 +24,16 @@ bool SendTo(HWND window, WPARAM message, const void* record, std::size_t size) {
 }  // namespace
 
 bool WindowLink::Deliver(hooking::Cells&) {
-  HWND window = FirewallWindow();
-  if (!window) return false;
-  if (SendTo(window, message_, record_, size_)) return true;
-  const bool windowGone = GetLastError() == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(window);
-  ForgetWindow(window);
-  if (!windowGone) return false;  // the firewall hangs: the call goes on without it
+  bool lost = false;  // the own firewall's window asked before is gone, and it has no other
+  if (HWND window = OwnFirewallWindow(lost)) {
+    if (SendTo(window, message_, record_, size_)) return true;
+    const bool windowGone = GetLastError() == ERROR_INVALID_WINDOW_HANDLE || !IsWindow(window);
+    ForgetFirewallWindow(window);
+    if (!windowGone) return false;  // the firewall hangs: the call goes on without it
+    bool ignored = false;
+    lost = OwnFirewallWindow(ignored) == nullptr;
+  }
+  if (!lost) return false;
   // The firewall that placed the hooks ended without removing them: they are withdrawn, so that
   // a firewall started later (perhaps with the guards off) is not asked by them. It places the
   // library again when it starts guarding.

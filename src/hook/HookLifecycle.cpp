@@ -7,6 +7,7 @@
 #include "hook/HookRuntime.h"
 #include "hook/HookTable.h"
 #include "hook/ImportPatcher.h"
+#include "hook/OwnFirewall.h"
 #include "hook/SystemHooks.h"
 #include "win32/injection/RemotePlacement.h"
 #include "win32/platform/UniqueHandle.h"
@@ -111,7 +112,8 @@ void WithdrawHooks() {
 
 using namespace palisor::hook;
 
-extern "C" DWORD WINAPI InstallHooks(LPVOID) {
+extern "C" DWORD WINAPI InstallHooks(LPVOID handover) {
+  TakeHandover(handover);
   bool extraReference = false;
   bool installed = false;
   if (TableInOrder()) {

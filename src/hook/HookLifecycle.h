@@ -25,8 +25,10 @@ void WithdrawHooks();
 }  // namespace palisor::hook
 
 extern "C" {
-// Exit code: 1 when the hooks are installed, 0 when they could not be.
-DWORD WINAPI InstallHooks(LPVOID);
+// Exit code: 1 when the hooks are installed, 0 when they could not be. The argument is the
+// placer's PlacementHandover in this process (copied before the thread ends), or null to keep
+// what the library was handed before. Placed again while installed, it takes the new handover.
+DWORD WINAPI InstallHooks(LPVOID handover);
 // Exit code: 1 removed and unloaded, 2 removed and unloading once idle, 3 removed, library kept.
 DWORD WINAPI RemoveHooks(LPVOID);
 }

@@ -64,7 +64,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   win32::Win32Clock clock;
   const std::string programDirectory = ProgramDirectory();
   win32::Win32PacketFilterLibrary packetFilter(programDirectory);
-  app::Firewall firewall({memory, clock, GetCurrentProcessId(), programDirectory, &packetFilter});
+  // The injection engine knows the processes it placed the hook library into: the event entry
+  // believes their events only with the secret handed to each.
+  win32::Win32InjectionEngine injection(programDirectory);
+  app::Firewall firewall(
+      {memory, clock, GetCurrentProcessId(), programDirectory, &packetFilter, &memory, &injection.Secrets()});
   g_firewall = &firewall;
   win32::Window::SetErrorHandler(&ReportToSystemLog);
 
@@ -81,7 +85,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
 
   // The firewall's start and stop: the hook library through the injection engine, the packet
   // filter with it on the NT family.
-  win32::Win32InjectionEngine injection(programDirectory);
   app::FirewallSwitch::Hooks hooks;
   hooks.packetFilterPresent = [&mainWindow] { return mainWindow.OsKind() == win32::kOsKindNt; };
   hooks.togglePacketFilter = [&mainWindow] { mainWindow.TogglePacketFilter(); };

@@ -6,6 +6,9 @@
 //                   [--local A.B.C.D:PORT] [--remote A.B.C.D:PORT]
 //   eventsender sys [--app PATH] [--op N] [--target TEXT]
 // Common: [--pid N] [--wparam N] [--size N] [--bogus-cells] [--timeout MS] [--repeat N]
+//         [--proof N] [--cells ADDRESS] [--payload-address ADDRESS]
+//   --proof: the message's COPYDATASTRUCT.dwData (default 0); --cells: the verdict, answer and
+//   speed cells at ADDRESS, +1 and +2 of the named process; --payload-address: the payload there
 //   eventsender bench N     round trips of events against bare SendMessage, as a ratio
 #include <windows.h>
 
@@ -42,6 +45,9 @@ struct Options {
   long long wparam = -1;
   long long size = -1;
   bool bogusCells = false;
+  long long cells = -1;
+  long long payloadAddress = -1;
+  unsigned long proof = 0;
   DWORD timeout = 120000;
   int repeat = 1;
 };
@@ -67,8 +73,8 @@ std::int32_t CopyText(char (&field)[N], const std::string& text) {
 
 HWND FindFirewall() { return FindWindowA("TForm1", "Palisor"); }
 
-LRESULT Send(HWND window, WPARAM wParam, void* data, DWORD size, DWORD timeout, bool& ok) {
-  COPYDATASTRUCT copy{0, size, data};
+LRESULT Send(HWND window, WPARAM wParam, void* data, DWORD size, DWORD timeout, bool& ok, ULONG_PTR proof = 0) {
+  COPYDATASTRUCT copy{proof, size, data};
   DWORD_PTR result = 0;
   ok = SendMessageTimeoutA(window, WM_COPYDATA, wParam, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL, timeout,
                            &result) != 0;
@@ -83,6 +89,11 @@ int RunEvent(const Options& o) {
   }
   Cells cells;
   const std::uint32_t bogus = 0x10;  // never mapped
+  // The cells: this program's own, the bogus address, or where --cells says.
+  auto cell = [&](const volatile void* own, std::uint32_t offset) {
+    if (o.cells >= 0) return static_cast<std::uint32_t>(o.cells) + offset;
+    return o.bogusCells ? bogus : Address(own);
+  };
   const std::uint32_t pid = o.pid >= 0 ? static_cast<std::uint32_t>(o.pid) : GetCurrentProcessId();
   std::string payload = o.payload;
   LRESULT result = 0;
@@ -91,28 +102,30 @@ int RunEvent(const Options& o) {
     if (o.network) {
       NetworkEventRecord r{};
       r.processId = pid;
-      r.payloadAddress = Address(payload.data());
+      r.payloadAddress = o.payloadAddress >= 0 ? static_cast<std::uint32_t>(o.payloadAddress) : Address(payload.data());
       r.payloadLength = o.payloadLength >= 0 ? static_cast<std::uint32_t>(o.payloadLength)
                                              : static_cast<std::uint32_t>(payload.size());
       r.appPathLast = static_cast<std::uint32_t>(CopyText(r.appPath, o.app));
       r.operation = o.op;
       ParseEndpoint(o.local, r.localAddr, r.localPort);
       ParseEndpoint(o.remote, r.remoteAddr, r.remotePort);
-      r.verdictCell = o.bogusCells ? bogus : Address(&cells.verdict);
-      r.answerCell = o.bogusCells ? bogus : Address(&cells.answer);
-      r.speedCell = o.bogusCells ? bogus : Address(&cells.speed);
+      r.verdictCell = cell(&cells.verdict, 0);
+      r.answerCell = cell(&cells.answer, 1);
+      r.speedCell = cell(&cells.speed, 2);
       DWORD size = o.size >= 0 ? static_cast<DWORD>(o.size) : sizeof r;
-      result = Send(window, o.wparam >= 0 ? static_cast<WPARAM>(o.wparam) : kNetworkEventMessage, &r, size, o.timeout, ok);
+      result = Send(window, o.wparam >= 0 ? static_cast<WPARAM>(o.wparam) : kNetworkEventMessage, &r, size, o.timeout, ok,
+                    o.proof);
     } else {
       SystemEventRecord r{};
       r.processId = pid;
       r.appPathLast = CopyText(r.appPath, o.app);
       r.operation = static_cast<std::uint8_t>(o.op);
       r.targetLast = CopyText(r.target, o.target);
-      r.verdictCell = o.bogusCells ? bogus : Address(&cells.verdict);
-      r.answerCell = o.bogusCells ? bogus : Address(&cells.answer);
+      r.verdictCell = cell(&cells.verdict, 0);
+      r.answerCell = cell(&cells.answer, 1);
       DWORD size = o.size >= 0 ? static_cast<DWORD>(o.size) : sizeof r;
-      result = Send(window, o.wparam >= 0 ? static_cast<WPARAM>(o.wparam) : kSystemEventMessage, &r, size, o.timeout, ok);
+      result = Send(window, o.wparam >= 0 ? static_cast<WPARAM>(o.wparam) : kSystemEventMessage, &r, size, o.timeout, ok,
+                    o.proof);
     }
   }
   if (!ok) {
@@ -199,6 +212,9 @@ int main(int argc, char** argv) {
     else if (arg == "--wparam") o.wparam = std::strtoll(next().c_str(), nullptr, 0);
     else if (arg == "--size") o.size = std::strtoll(next().c_str(), nullptr, 0);
     else if (arg == "--bogus-cells") o.bogusCells = true;
+    else if (arg == "--cells") o.cells = std::strtoll(next().c_str(), nullptr, 0);
+    else if (arg == "--payload-address") o.payloadAddress = std::strtoll(next().c_str(), nullptr, 0);
+    else if (arg == "--proof") o.proof = std::strtoul(next().c_str(), nullptr, 0);
     else if (arg == "--timeout") o.timeout = static_cast<DWORD>(std::strtoul(next().c_str(), nullptr, 0));
     else if (arg == "--repeat") o.repeat = std::atoi(next().c_str());
     else {

@@ -6,8 +6,8 @@
 //                [--control FILE]
 //   fakefirewall --remove DIR      removes PalisorDLL.dll from every process and ends
 //   fakefirewall --place DIR --no-window --control FILE
-//                                  only places the library (for another firewall window, such
-//                                  as Palisor.exe's) until the control file reads "stop"
+//                                  only places the library until the control file reads "stop";
+//                                  its hooks ask no window (they ask only this process's)
 //
 // --place DIR   places PalisorDLL.dll from DIR at start (prints "place=R succeeded=N failed=N
 //               refused=N"), removes it when the window closes (prints "remove=R ...")

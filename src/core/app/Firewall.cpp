@@ -29,8 +29,11 @@ Firewall::Firewall(PlatformServices platform)
       trafficLogger_(trafficLog_, systemLog_, settings_, maxLogEntries_, platform_.clock),
       networkGuard_(lists_, systemLog_, trafficLogger_),
       systemGuard_(settings_, engineState_, lists_, systemLog_, appSignatures_, platform_.ownProcessId),
-      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, networkGuard_, systemGuard_,
-                  *this),
+      trust_(platform_.placed ? *platform_.placed : noPlacements_,
+             platform_.tokens ? *platform_.tokens : static_cast<platform::ProcessTokens&>(equalStandings_),
+             platform_.clock, systemLog_),
+      dispatcher_(platform_.memory, platform_.ownProcessId, settings_, engineState_, trust_, networkGuard_,
+                  systemGuard_, *this),
       packetFilter_(platform_.packetFilter ? platform_.packetFilter : &noPacketFilter_),
       advancedRules_(platform_.programDirectory, *packetFilter_, systemLog_, *this),
       emergencyBlock_(*packetFilter_, advancedRules_, systemLog_, *this) {}

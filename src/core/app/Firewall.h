@@ -9,16 +9,19 @@
 
 #include "core/engine/EngineState.h"
 #include "core/engine/EventDispatcher.h"
+#include "core/engine/EventTrust.h"
 #include "core/engine/NetworkGuard.h"
 #include "core/engine/NetworkPrompt.h"
 #include "core/engine/SystemGuard.h"
 #include "core/engine/SystemPrompt.h"
 #include "core/engine/TrafficLogger.h"
+#include "core/hooking/PlacementSecrets.h"
 #include "core/packetfilter/AdvancedRules.h"
 #include "core/packetfilter/EmergencyBlock.h"
 #include "core/packetfilter/PacketFilterLibrary.h"
 #include "core/platform/Clock.h"
 #include "core/platform/ProcessMemory.h"
+#include "core/platform/ProcessTokens.h"
 #include "core/settings/Settings.h"
 #include "core/stores/AppListCommands.h"
 #include "core/stores/ContentRuleCommands.h"
@@ -38,15 +41,28 @@ struct PlatformServices {
   std::string programDirectory;  // with its trailing path separator
   // FWDLL.dll, loaded by LoadPacketFilter; nullptr: a system without the packet filter.
   packetfilter::PacketFilterLibrary* packetFilter = nullptr;
+  // Who the processes that events name run as; nullptr: every process stands as the desktop's
+  // user at the shell's level (a platform without users, the tests).
+  platform::ProcessTokens* tokens = nullptr;
+  // The processes Palisor placed its hook library into (the injection engine's); nullptr: none.
+  const hooking::PlacementSecrets* placed = nullptr;
+};
+
+// Every process as the desktop's user at the shell's level, none a service.
+class EqualStandings final : public platform::ProcessTokens {
+ public:
+  platform::ProcessStanding StandingOf(std::uint32_t) override {
+    return {true, false, true, platform::IntegrityVersusShell::Equal};
+  }
 };
 
 class Firewall final : public engine::ErrorSink {
  public:
   explicit Firewall(PlatformServices platform);
 
-  // WM_COPYDATA: returns the message result (always 1).
-  std::intptr_t OnCopyData(std::uintptr_t wParam, const void* data, std::size_t size) {
-    return dispatcher_.OnCopyData(wParam, data, size);
+  // WM_COPYDATA: returns the message result (always 1). `proof` is the COPYDATASTRUCT's dwData.
+  std::intptr_t OnCopyData(std::uintptr_t wParam, std::uintptr_t proof, const void* data, std::size_t size) {
+    return dispatcher_.OnCopyData(wParam, proof, data, size);
   }
 
   // The application's error handler: an error that escaped a handler or a decision becomes a
@@ -110,6 +126,9 @@ class Firewall final : public engine::ErrorSink {
   engine::NetworkGuard networkGuard_;
   support::AppSignatureCache appSignatures_;
   engine::SystemGuard systemGuard_;
+  EqualStandings equalStandings_;
+  hooking::PlacementSecrets noPlacements_;
+  engine::EventTrust trust_;
   engine::EventDispatcher dispatcher_;
   packetfilter::NoPacketFilterLibrary noPacketFilter_;
   packetfilter::PacketFilterLibrary* packetFilter_;  // the platform's library, or noPacketFilter_

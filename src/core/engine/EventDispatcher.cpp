@@ -52,18 +52,24 @@ class CellWrites {
 }  // namespace
 
 EventDispatcher::EventDispatcher(platform::ProcessMemory& memory, std::uint32_t ownProcessId,
-                                 const settings::Settings& settings, EngineState& state, NetworkEventHandler& network,
-                                 SystemEventHandler& system, ErrorSink& errors)
-    : memory_(memory), ownProcessId_(ownProcessId), settings_(settings), state_(state), network_(network),
-      system_(system), errors_(errors) {
+                                 const settings::Settings& settings, EngineState& state, TrustJudge& trust,
+                                 NetworkEventHandler& network, SystemEventHandler& system, ErrorSink& errors)
+    : memory_(memory), ownProcessId_(ownProcessId), settings_(settings), state_(state), trust_(trust),
+      network_(network), system_(system), errors_(errors) {
   networkView_.payload.reserve(kMaxPayloadRead);
 }
 
-std::intptr_t EventDispatcher::OnCopyData(std::uintptr_t wParam, const void* data, std::size_t size) {
+std::intptr_t EventDispatcher::OnCopyData(std::uintptr_t wParam, std::uintptr_t proof, const void* data,
+                                          std::size_t size) {
   const bool isNetwork = wParam == events::kNetworkEventMessage;
   const bool isSystem = wParam == events::kSystemEventMessage;
   if (!isNetwork && !isSystem) return 1;
   if (data == nullptr || size < (isNetwork ? events::kNetworkRecordSize : events::kSystemRecordSize)) return 1;
+  // Both records begin with the ProcessId. A proof wider than 32 bits matches no secret.
+  std::uint32_t processId = 0;
+  std::memcpy(&processId, data, sizeof processId);
+  const std::uint32_t narrowProof = proof <= UINT32_MAX ? static_cast<std::uint32_t>(proof) : 0;
+  if (!trust_.Believes(processId, narrowProof)) return 1;
 
   if (state_.Busy()) {
     if (isNetwork) AnswerBusyNetwork(data);

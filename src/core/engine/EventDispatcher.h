@@ -23,12 +23,14 @@ inline constexpr std::size_t kMaxPayloadRead = 64 * 1024;
 class EventDispatcher {
  public:
   EventDispatcher(platform::ProcessMemory& memory, std::uint32_t ownProcessId, const settings::Settings& settings,
-                  EngineState& state, NetworkEventHandler& network, SystemEventHandler& system, ErrorSink& errors);
+                  EngineState& state, TrustJudge& trust, NetworkEventHandler& network, SystemEventHandler& system,
+                  ErrorSink& errors);
 
   // Handles one message; returns the message result, always 1. `data` holds `size` bytes (the
-  // COPYDATASTRUCT's lpData and cbData). A message shorter than its record is ignored: its cell
-  // addresses are not in it, so nothing can be answered.
-  std::intptr_t OnCopyData(std::uintptr_t wParam, const void* data, std::size_t size);
+  // COPYDATASTRUCT's lpData and cbData), `proof` is its dwData. A message shorter than its record
+  // is ignored: its cell addresses are not in it, so nothing can be answered. An event that `trust`
+  // does not believe is ignored before anything else, the busy answers included.
+  std::intptr_t OnCopyData(std::uintptr_t wParam, std::uintptr_t proof, const void* data, std::size_t size);
 
   const events::NetworkEventRecord& LastNetworkRecord() const { return networkRecord_; }
   const events::SystemEventRecord& LastSystemRecord() const { return systemRecord_; }
@@ -45,6 +47,7 @@ class EventDispatcher {
   const std::uint32_t ownProcessId_;
   const settings::Settings& settings_;
   EngineState& state_;
+  TrustJudge& trust_;
   NetworkEventHandler& network_;
   SystemEventHandler& system_;
   ErrorSink& errors_;
@@ -57,9 +60,10 @@ class EventDispatcher {
   events::SystemEventView systemView_;
 };
 
-// A handler that passes every event with no speed limit.
-class PassAllHandler final : public NetworkEventHandler, public SystemEventHandler {
+// A handler that passes every event with no speed limit (and believes every event).
+class PassAllHandler final : public NetworkEventHandler, public SystemEventHandler, public TrustJudge {
  public:
+  bool Believes(std::uint32_t, std::uint32_t) override { return true; }
   NetworkVerdict DecideNetworkEvent(const events::NetworkEventView&) override { return {true, 0}; }
   bool DecideSystemEvent(const events::SystemEventView&) override { return true; }
 };

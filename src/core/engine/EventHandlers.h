@@ -26,6 +26,15 @@ class SystemEventHandler {
   virtual bool DecideSystemEvent(const events::SystemEventView& event) = 0;
 };
 
+// Whether the event naming `processId`, carrying `proof` (the message's COPYDATASTRUCT.dwData),
+// is acted on at all (EventTrust). An event not believed is answered with Result 1 and nothing
+// else: nothing is read from or written to any process.
+class TrustJudge {
+ public:
+  virtual ~TrustJudge() = default;
+  virtual bool Believes(std::uint32_t processId, std::uint32_t proof) = 0;
+};
+
 // Receives the message of an error that escaped a decision (the application's error handler).
 class ErrorSink {
  public:

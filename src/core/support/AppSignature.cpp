@@ -27,7 +27,11 @@ std::int64_t ChangeNanoseconds(const FileStatus& status) { return status.st_ctim
 
 bool IsRegularFile(const FileStatus& status) { return (status.st_mode & S_IFMT) == S_IFREG; }
 
-bool NamesAFile(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool NamesAFile(const std::string& path) {
+  return !path.empty() && path.find('\0') == std::string::npos && !IsRemoteOrDevicePath(path);
+}
 
 class FileCloser {
  public:
@@ -79,6 +83,10 @@ bool SettledBefore(const AppSignatureCache::FileStamp& stamp, std::int64_t diges
 }
 
 }  // namespace
+
+bool IsRemoteOrDevicePath(std::string_view path) {
+  return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
 
 bool DigestFileHead(const std::string& path, std::uint32_t limit, std::uint32_t& size, Md5Digest& digest) {
   Md5 md5;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "core/support/Md5.h"
@@ -15,11 +16,17 @@ namespace palisor::support {
 
 inline constexpr std::uint32_t kSignatureHeadBytes = 2048;
 
+// A path that begins with two separators, "\\" or "/" in any mix: a UNC path (\\host\share), a
+// device or raw path (\\.\, \\?\). Opening one may reach another machine (and authenticate
+// to it) or a device; a signature never opens nor queries such a path.
+bool IsRemoteOrDevicePath(std::string_view path);
+
 // Digests the first min(file size, limit) bytes of the regular file at `path`. Returns true and
 // writes `size` (the low 32 bits of the file's length) when the file could be opened and is not
 // empty; otherwise leaves `size` untouched. `digest` is always written: a file that is missing,
 // locked, unreadable, empty or not a regular file gives the digest of empty input. Other
-// processes may read and write the file meanwhile. A path holding a NUL byte names no file.
+// processes may read and write the file meanwhile. A path holding a NUL byte, and a remote or
+// device path (IsRemoteOrDevicePath), name no file: they are neither opened nor queried.
 bool DigestFileHead(const std::string& path, std::uint32_t limit, std::uint32_t& size, Md5Digest& digest);
 
 std::string FormatAppSignature(std::uint32_t size, const Md5Digest& digest);

@@ -39,6 +39,21 @@ MainWindow::Desktop WithRealDesktop(MainWindow::Desktop desktop) {
   return desktop;
 }
 
+
+// The hook library in a program of lower integrity sends its events to this (elevated) window:
+// User Interface Privilege Isolation drops such a WM_COPYDATA unless the window lets it through.
+// Safe because the event entry acts only on events it believes (EventTrust). Windows 7 and later
+// have the function; it is looked up, so that older systems still start.
+void AllowEventsThroughUipi(HWND window) {
+  using Filter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto filter = user32 ? reinterpret_cast<Filter>(reinterpret_cast<void*>(
+                                   GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
+                             : nullptr;
+  if (filter) filter(window, WM_COPYDATA, kAllow, nullptr);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(app::Firewall& firewall, Options options)
@@ -66,6 +81,7 @@ bool MainWindow::Create() {
                            kHeight, nullptr, icon)) {
     return false;
   }
+  AllowEventsThroughUipi(hwnd());
   CreateControls();
   CreateMenus();
   if (options_.processMonitor && options_.processListSystem) {
@@ -196,7 +212,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COPYDATA: {
       const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
       if (!copy) return 1;
-      return firewall_.OnCopyData(wParam, copy->lpData, copy->cbData);
+      return firewall_.OnCopyData(wParam, copy->dwData, copy->lpData, copy->cbData);
     }
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));

@@ -4,12 +4,13 @@
 #include <utility>
 
 #include "win32/injection/ProcessSelection.h"
+#include "win32/platform/RandomSecret.h"
 
 namespace palisor::win32 {
 
 ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
-                               DWORD waitLimitMs)
-    : layout_(std::move(layout)), targets_(targets), waitLimitMs_(waitLimitMs) {
+                               DWORD waitLimitMs, hooking::PlacementSecrets& secrets)
+    : layout_(std::move(layout)), targets_(targets), waitLimitMs_(waitLimitMs), secrets_(secrets) {
   for (DWORD id : known) Remember(id);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (stop_) thread_ = CreateThread(nullptr, 0, &ProcessWatcher::Run, this, 0, nullptr);
@@ -44,6 +45,7 @@ void ProcessWatcher::ForgetEnded(const std::vector<DWORD>& running, bool lookAtE
       ++it;
       continue;
     }
+    secrets_.Forget(it->first);
     if (it->second) CloseHandle(it->second);
     it = known_.erase(it);
   }
@@ -87,8 +89,14 @@ bool ProcessWatcher::Adopt(DWORD processId) {
   OpenedProcess opened = OpenTarget(processId, targets_);
   if (opened.check == TargetCheck::Unavailable) return false;
   if (opened.check != TargetCheck::Target) return true;
-  NewProcess p{opened.process, std::make_unique<RemotePlacement>(opened.process, layout_),
-               std::make_unique<EntryTrap>(opened.process, processId), GetTickCount64() + kEarlyLookMs, 0};
+  const std::uint32_t secret = NewRandomSecret();
+  NewProcess p{processId,
+               secret,
+               opened.process,
+               std::make_unique<RemotePlacement>(opened.process, layout_, FirewallHandover(secret)),
+               std::make_unique<EntryTrap>(opened.process, processId),
+               GetTickCount64() + kEarlyLookMs,
+               0};
   if (!Advance(p)) inFlight_.push_back(std::move(p));
   return true;
 }
@@ -107,6 +115,7 @@ bool ProcessWatcher::Advance(NewProcess& p) {
   if (!thread) return true;
   if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
     p.placement->Advance();
+    if (p.placement->Placed()) secrets_.Register(p.processId, p.secret);
     return p.placement->Pending() == nullptr;
   }
   if (GetTickCount64() < p.deadline) return false;

@@ -6,7 +6,9 @@
 // unguarded. A program found before it started runs guarded from its first call; one found later
 // (it started within the last few milliseconds) is guarded from then on. A child whose hooked
 // parent placed the library already is placed again harmlessly: the second placement gives its
-// reference back.
+// reference back, and hands the library this firewall's secret for it (the parent's placement
+// handed none). A placed process is registered in `secrets` and forgotten once it ended, before
+// the watcher lets go of its handle.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/hooking/PlacementSecrets.h"
 #include "core/hooking/TargetSet.h"
 #include "win32/injection/EntryTrap.h"
 #include "win32/injection/RemotePlacement.h"
@@ -32,7 +35,7 @@ class ProcessWatcher {
  public:
   // `known`: the processes handled already.
   ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
-                 DWORD waitLimitMs);
+                 DWORD waitLimitMs, hooking::PlacementSecrets& secrets);
   ~ProcessWatcher();  // stops the thread and waits for it; held processes are let go
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
@@ -40,6 +43,8 @@ class ProcessWatcher {
  private:
   // One new process on its way to carrying the library.
   struct NewProcess {
+    DWORD processId;
+    std::uint32_t secret;
     HANDLE process;  // owned by `placement`
     std::unique_ptr<RemotePlacement> placement;
     std::unique_ptr<EntryTrap> trap;
@@ -62,6 +67,7 @@ class ProcessWatcher {
   const HookLibraryLayout layout_;
   const hooking::TargetSet targets_;
   const DWORD waitLimitMs_;
+  hooking::PlacementSecrets& secrets_;
   // The processes handled, each with a handle that keeps its id from being given to a new
   // process while it is remembered (ids of ended processes are soon reused).
   std::map<DWORD, HANDLE> known_;

@@ -10,6 +10,13 @@ bool IsRemovedExitCode(DWORD code) {
   return code == kHooksRemovedAndUnloaded || code == kHooksRemovedUnloadPending || code == kHooksRemovedLibraryKept;
 }
 
+hooking::PlacementHandover FirewallHandover(std::uint32_t secret) {
+  hooking::PlacementHandover handover;
+  handover.firewallProcessId = GetCurrentProcessId();
+  handover.secret = secret;
+  return handover;
+}
+
 HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument) {
   return CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(start),
                             reinterpret_cast<void*>(argument), 0, nullptr);
@@ -18,14 +25,17 @@ HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t ar
 RemotePlacement::RemotePlacement(RemotePlacement&& other) noexcept
     : process_(std::exchange(other.process_, nullptr)),
       layout_(other.layout_),
+      handover_(other.handover_),
       thread_(std::exchange(other.thread_, nullptr)),
       remotePath_(std::exchange(other.remotePath_, nullptr)),
+      remoteHandover_(std::exchange(other.remoteHandover_, nullptr)),
       installing_(other.installing_),
       placed_(other.placed_),
       error_(other.error_) {}
 
 RemotePlacement::~RemotePlacement() {
-  // A thread still running keeps its path string: freeing it under the thread could crash the process.
+  // A thread still running keeps its path string and its handover: freeing them under the thread
+  // could crash the process.
   if (thread_) CloseHandle(thread_);
   if (process_) CloseHandle(process_);
 }
@@ -54,21 +64,29 @@ void RemotePlacement::Advance() {
   DWORD exitCode = 0;
   GetExitCodeThread(thread_, &exitCode);
   EndThread();
+  FreeBlocks();
   if (!installing_) {
-    VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
-    remotePath_ = nullptr;
     const std::uintptr_t base = LoadedBase(exitCode);
     if (base == 0) return Fail(ERROR_MOD_NOT_FOUND);  // LoadLibraryA returned no module
-    installing_ = true;
-    thread_ = StartRemoteThread(process_, base + layout_->installOffset, 0);
-    if (!thread_) Fail(GetLastError());
-    return;
+    return StartInstall(base);
   }
   if (exitCode == kHooksInstalled) {
     placed_ = true;
   } else {
     Fail(ERROR_DLL_INIT_FAILED);
   }
+}
+
+void RemotePlacement::StartInstall(std::uintptr_t base) {
+  installing_ = true;
+  if (handover_) {
+    remoteHandover_ = VirtualAllocEx(process_, nullptr, sizeof *handover_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remoteHandover_ || !WriteProcessMemory(process_, remoteHandover_, &*handover_, sizeof *handover_, nullptr)) {
+      return Fail(GetLastError());
+    }
+  }
+  thread_ = StartRemoteThread(process_, base + layout_->installOffset, reinterpret_cast<std::uintptr_t>(remoteHandover_));
+  if (!thread_) Fail(GetLastError());
 }
 
 // A thread's exit code holds only the low half of a 64-bit module handle: there the library's
@@ -81,15 +99,23 @@ std::uintptr_t RemotePlacement::LoadedBase(DWORD loadLibraryExitCode) const {
 
 void RemotePlacement::Abandon(DWORD error) {
   EndThread();
-  remotePath_ = nullptr;  // possibly still read by the abandoned thread: left to the process
+  // Possibly still read by the abandoned thread: left to the process.
+  remotePath_ = nullptr;
+  remoteHandover_ = nullptr;
   Fail(error);
 }
 
 void RemotePlacement::Fail(DWORD error) {
   EndThread();
-  if (remotePath_) VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
-  remotePath_ = nullptr;
+  FreeBlocks();
   error_ = error ? error : ERROR_GEN_FAILURE;
+}
+
+void RemotePlacement::FreeBlocks() {
+  if (remotePath_) VirtualFreeEx(process_, remotePath_, 0, MEM_RELEASE);
+  if (remoteHandover_) VirtualFreeEx(process_, remoteHandover_, 0, MEM_RELEASE);
+  remotePath_ = nullptr;
+  remoteHandover_ = nullptr;
 }
 
 void RemotePlacement::EndThread() {

@@ -6,7 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "core/hooking/PlacementHandover.h"
 
 namespace palisor::win32 {
 
@@ -27,17 +30,26 @@ inline constexpr DWORD kHooksRemovedLibraryKept = 3;    // stays as a pass-throu
 
 bool IsRemovedExitCode(DWORD code);
 
+// What Palisor.exe hands every library it places: its own process id and `secret`.
+hooking::PlacementHandover FirewallHandover(std::uint32_t secret);
+
 // A thread started in another process at `start` with one argument.
 HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument);
 
 // Places the library into one process in two steps, each a thread of that process: the first
 // loads it (LoadLibraryA), the second installs the hooks (InstallHooks). The caller waits on
 // Pending() and calls Advance() when that thread has ended, or Abandon() when time ran out.
+//
+// Given a handover, the second step writes it into the process and passes its address to
+// InstallHooks; the block is freed once that thread has ended (an abandoned thread keeps it).
+// A placement whose block cannot be written fails. Without a handover InstallHooks gets none.
 class RemotePlacement {
  public:
   // Takes over `process`, opened with PROCESS_CREATE_THREAD, PROCESS_QUERY_INFORMATION,
   // PROCESS_VM_OPERATION, PROCESS_VM_WRITE and PROCESS_VM_READ.
-  RemotePlacement(HANDLE process, const HookLibraryLayout& layout) : process_(process), layout_(&layout) {}
+  RemotePlacement(HANDLE process, const HookLibraryLayout& layout,
+                  std::optional<hooking::PlacementHandover> handover = std::nullopt)
+      : process_(process), layout_(&layout), handover_(handover) {}
   ~RemotePlacement();
   RemotePlacement(RemotePlacement&& other) noexcept;
   RemotePlacement(const RemotePlacement&) = delete;
@@ -50,17 +62,22 @@ class RemotePlacement {
   void Abandon(DWORD error);
 
   bool Placed() const { return placed_; }
+  HANDLE Process() const { return process_; }
   DWORD Error() const { return error_; }  // why it failed; 0 while it has not
 
  private:
   std::uintptr_t LoadedBase(DWORD loadLibraryExitCode) const;
+  void StartInstall(std::uintptr_t base);
   void Fail(DWORD error);
   void EndThread();
+  void FreeBlocks();
 
   HANDLE process_;
   const HookLibraryLayout* layout_;
+  std::optional<hooking::PlacementHandover> handover_;
   HANDLE thread_ = nullptr;
   void* remotePath_ = nullptr;
+  void* remoteHandover_ = nullptr;
   bool installing_ = false;
   bool placed_ = false;
   DWORD error_ = 0;

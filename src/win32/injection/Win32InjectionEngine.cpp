@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "win32/injection/ProcessSelection.h"
+#include "win32/platform/RandomSecret.h"
 
 namespace palisor::win32 {
 namespace {
@@ -54,7 +55,10 @@ Win32InjectionEngine::Win32InjectionEngine() : Win32InjectionEngine(ProgramDirec
 Win32InjectionEngine::Win32InjectionEngine(std::string libraryDirectory)
     : libraryDirectory_(std::move(libraryDirectory)) {}
 
-Win32InjectionEngine::~Win32InjectionEngine() = default;
+Win32InjectionEngine::~Win32InjectionEngine() {
+  watcher_.reset();
+  secrets_.ForgetAll();
+}
 
 std::optional<HookLibraryLayout> Win32InjectionEngine::LayoutOf(const std::string& library) const {
   HookLibraryLayout layout;
@@ -81,6 +85,7 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
   const ULONGLONG deadline = GetTickCount64() + waitLimitMs;
   report_ = {};
   watcher_.reset();
+  secrets_.ForgetAll();
   const auto targets = hooking::DecodeTargetSet(targetSet);
   const auto layout = LayoutOf(library);
   if (!targets || !layout) return false;
@@ -102,7 +107,9 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
     if (!handled) break;
   }
   const bool placed = report_.failed == 0 || report_.succeeded > 0;
-  if (placed) watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs);
+  if (placed) {
+    watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs, secrets_);
+  }
   return placed;
 }
 
@@ -110,13 +117,15 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
                                      const hooking::TargetSet& targets, ULONGLONG deadline, std::vector<DWORD>& retry,
                                      bool& handled) {
   std::vector<RemotePlacement> placements;
+  std::vector<std::pair<DWORD, std::uint32_t>> secrets;
   placements.reserve(ids.size());
   for (DWORD id : ids) {
     const OpenedProcess opened = OpenTarget(id, targets);
     switch (opened.check) {
       case TargetCheck::Target:
         handled = true;
-        placements.emplace_back(opened.process, layout);
+        secrets.emplace_back(id, NewRandomSecret());
+        placements.emplace_back(opened.process, layout, FirewallHandover(secrets.back().second));
         placements.back().Start();
         break;
       case TargetCheck::NoAccess:
@@ -130,7 +139,10 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
     }
   }
   FinishPlacements(placements, deadline);
-  for (const RemotePlacement& placement : placements) ++(placement.Placed() ? report_.succeeded : report_.failed);
+  for (std::size_t i = 0; i < placements.size(); ++i) {
+    if (placements[i].Placed()) secrets_.Register(secrets[i].first, secrets[i].second);
+    ++(placements[i].Placed() ? report_.succeeded : report_.failed);
+  }
 }
 
 bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t, const std::string& library, std::uint32_t waitLimitMs) {
@@ -152,6 +164,7 @@ bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t, const std::string& li
     previous = now;
     if (!handled) break;
   }
+  if (report_.failed == 0) secrets_.ForgetAll();
   return report_.failed == 0;
 }
 
@@ -171,6 +184,7 @@ void Win32InjectionEngine::RemovePass(const std::vector<DWORD>& ids, const HookL
     if (!thread) {
       DWORD exitCode = 0;
       const bool ended = process && GetExitCodeProcess(process, &exitCode) && exitCode != STILL_ACTIVE;
+      if (ended) secrets_.Forget(id);
       ++(ended ? report_.succeeded : report_.failed);
       if (process) CloseHandle(process);
       continue;
@@ -183,8 +197,10 @@ void Win32InjectionEngine::RemovePass(const std::vector<DWORD>& ids, const HookL
     DWORD processExit = 0;
     const bool processEnded = GetExitCodeProcess(removal.process, &processExit) && processExit != STILL_ACTIVE;
     if (processEnded) {
+      secrets_.Forget(removal.processId);
       ++report_.succeeded;
     } else if (ended && IsRemovedExitCode(exitCode)) {
+      secrets_.Forget(removal.processId);
       ++report_.succeeded;
       if (exitCode == kHooksRemovedAndUnloaded && FindModule(removal.processId, layout.path)) {
         again.push_back(removal.processId);

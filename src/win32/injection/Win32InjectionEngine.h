@@ -11,6 +11,13 @@
 // library cannot be found, or no process took the library while some should have; processes that
 // refuse access are left out without failing the operation.
 //
+// Every placement hands the library a PlacementHandover: this process's id and a fresh random
+// secret. A process is registered in Secrets() with its secret once its InstallHooks thread
+// reported the hooks installed, and forgotten when its hooks are removed or (seen by the watcher,
+// which holds a handle to it until then) it ended; a new placement forgets all and registers
+// afresh. An entry that outlives its process errs on the safe side: a process that gets its id
+// would have to prove a secret it was never given, so its events are not acted on.
+//
 // Removing: the watcher stops first, then every process carrying the library gets its hooks
 // removed, with the same passes. The result is true when every process carrying it had its hooks
 // removed (or ended). While it waits for other processes the engine handles the messages sent to
@@ -25,6 +32,7 @@
 #include <optional>
 #include <string>
 
+#include "core/hooking/PlacementSecrets.h"
 #include "core/hooking/TargetSet.h"
 #include "core/platform/InjectionEngine.h"
 #include "win32/injection/ProcessWatcher.h"
@@ -52,6 +60,8 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   bool RemoveHookLibrary(std::int32_t targetSet, const std::string& library, std::uint32_t waitLimitMs) override;
 
   const Report& LastReport() const { return report_; }
+  // The processes carrying the library placed by this engine, with their secrets.
+  const hooking::PlacementSecrets& Secrets() const { return secrets_; }
 
  private:
   std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
@@ -61,6 +71,7 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
                   std::vector<DWORD>& again, bool& handled);
 
   std::string libraryDirectory_;
+  hooking::PlacementSecrets secrets_;  // declared before the watcher, which writes it
   std::unique_ptr<ProcessWatcher> watcher_;
   Report report_;
 };

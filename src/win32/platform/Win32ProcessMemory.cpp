@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "win32/platform/Win32ProcessTokens.h"
+
 namespace palisor::win32 {
 
 namespace {
@@ -56,34 +58,48 @@ Win32ProcessMemory::~Win32ProcessMemory() {
   }
 }
 
-HANDLE Win32ProcessMemory::KeptHandleOf(std::uint32_t processId) {
+Win32ProcessMemory::KeptHandle* Win32ProcessMemory::KeptHandleOf(std::uint32_t processId) {
   KeptHandle* oldest = &kept_[0];
   for (KeptHandle& kept : kept_) {
     if (kept.handle && kept.processId == processId) {
       kept.lastUse = ++uses_;
-      return kept.handle;
+      return &kept;
     }
     if (kept.lastUse < oldest->lastUse) oldest = &kept;
   }
-  HANDLE handle = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
+  constexpr DWORD kMemory = PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE;
+  HANDLE handle = OpenProcess(kMemory | kQueryLimitedInformation, FALSE, processId);
+  if (!handle) handle = OpenProcess(kMemory | PROCESS_QUERY_INFORMATION, FALSE, processId);
+  if (!handle) handle = OpenProcess(kMemory, FALSE, processId);
   if (!handle) return nullptr;
   if (oldest->handle) CloseHandle(oldest->handle);
-  *oldest = {processId, handle, ++uses_};
-  return handle;
+  *oldest = KeptHandle{processId, handle, ++uses_, false, {}};
+  return oldest;
 }
 
 std::size_t Win32ProcessMemory::Read(std::uint32_t processId, std::uint32_t address, void* buffer,
                                      std::size_t length) {
   if (length == 0) return 0;
-  if (HANDLE kept = KeptHandleOf(processId)) return ReadFrom(kept, address, buffer, length);
+  if (KeptHandle* kept = KeptHandleOf(processId)) return ReadFrom(kept->handle, address, buffer, length);
   ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_READ, processId);
   return process.get() ? ReadFrom(process.get(), address, buffer, length) : 0;
 }
 
 void Win32ProcessMemory::Write(std::uint32_t processId, std::uint32_t address, const void* data, std::size_t size) {
-  if (HANDLE kept = KeptHandleOf(processId)) return WriteTo(kept, address, data, size);
+  if (KeptHandle* kept = KeptHandleOf(processId)) return WriteTo(kept->handle, address, data, size);
   ProcessHandle process(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, processId);
   if (process.get()) WriteTo(process.get(), address, data, size);
+}
+
+// A process that cannot be kept open for its memory is not acted for: it stands as not opened.
+platform::ProcessStanding Win32ProcessMemory::StandingOf(std::uint32_t processId) {
+  KeptHandle* kept = KeptHandleOf(processId);
+  if (!kept) return {};
+  if (!kept->standingRead) {
+    kept->standing = StandingOfProcess(kept->handle);
+    kept->standingRead = true;
+  }
+  return kept->standing;
 }
 
 }  // namespace palisor::win32

@@ -27,6 +27,7 @@ constexpr std::uint32_t kJoinedCells = 0x3000;
 class RecordingMemory final : public platform::ProcessMemory {
  public:
   std::size_t Read(std::uint32_t, std::uint32_t address, void* buffer, std::size_t length) override {
+    ++reads;
     if (address != kPayloadAddress) return 0;
     const std::size_t n = std::min(length, payload.size());
     std::memcpy(buffer, payload.data(), n);
@@ -50,18 +51,32 @@ class RecordingMemory final : public platform::ProcessMemory {
   std::string payload = "data";
   std::vector<std::string> writes;
   int calls = 0;
+  int reads = 0;
 };
 
 // Decides as the test says; `during` runs inside the decision, as a prompt's message loop would.
-class ScriptedHandlers final : public engine::NetworkEventHandler, public engine::SystemEventHandler {
+// Believes every event but those naming `distrusted`, and records what it was asked.
+class ScriptedHandlers final : public engine::NetworkEventHandler,
+                               public engine::SystemEventHandler,
+                               public engine::TrustJudge {
  public:
+  bool Believes(std::uint32_t pid, std::uint32_t proof) override {
+    judged.push_back(std::to_string(pid) + "/" + std::to_string(proof));
+    return pid != distrusted;
+  }
+  std::uint32_t distrusted = 0xFFFFFFFF;
+  std::vector<std::string> judged;
+  int decided = 0;
+
   engine::NetworkVerdict DecideNetworkEvent(const events::NetworkEventView& event) override {
+    ++decided;
     seenPayload = event.payload;
     if (during) during();
     if (throwInside) throw std::runtime_error("bad hit count");
     return network;
   }
   bool DecideSystemEvent(const events::SystemEventView&) override {
+    ++decided;
     if (during) during();
     if (throwInside) throw std::runtime_error("bad signature");
     return systemPass;
@@ -104,8 +119,8 @@ events::SystemEventRecord SystemRecord(std::uint32_t pid) {
 
 // One dispatcher over fakes; the tests make one per case.
 struct Dispatch {
-  std::intptr_t Send(std::uintptr_t wParam, const void* record, std::size_t size) {
-    return dispatcher.OnCopyData(wParam, record, size);
+  std::intptr_t Send(std::uintptr_t wParam, const void* record, std::size_t size, std::uintptr_t proof = 0) {
+    return dispatcher.OnCopyData(wParam, proof, record, size);
   }
   std::intptr_t SendNetwork(const events::NetworkEventRecord& r) {
     return Send(events::kNetworkEventMessage, &r, sizeof r);
@@ -119,7 +134,7 @@ struct Dispatch {
   engine::EngineState state;
   ScriptedHandlers handlers;
   RecordingErrors errors;
-  engine::EventDispatcher dispatcher{memory, kOwnPid, settings, state, handlers, handlers, errors};
+  engine::EventDispatcher dispatcher{memory, kOwnPid, settings, state, handlers, handlers, handlers, errors};
 };
 
 using Writes = std::vector<std::string>;
@@ -273,5 +288,54 @@ TEST(EventDispatcher, PayloadIsWhatCouldBeReadAsPayloadText) {
     t.memory.payload = c.data;
     t.SendNetwork(NetworkRecord(kOtherPid, c.length));
     EXPECT_EQ(t.handlers.seenPayload, c.text);
+  }
+}
+
+// An event the trust decision does not believe is answered with Result 1 and nothing else, on
+// every path: no read, no write, no decision, busy or not.
+TEST(EventDispatcher, EventsNotBelievedTouchNoProcess) {
+  struct Case {
+    const char* what;
+    bool busy;
+    std::function<std::intptr_t(Dispatch&)> send;
+  } cases[] = {
+      {"network event", false, [](Dispatch& t) { return t.SendNetwork(NetworkRecord(kOtherPid, 4)); }},
+      {"system event", false, [](Dispatch& t) { return t.SendSystem(SystemRecord(kOtherPid)); }},
+      {"network event while busy", true, [](Dispatch& t) { return t.SendNetwork(NetworkRecord(kOtherPid, 4)); }},
+      {"system event while busy", true, [](Dispatch& t) { return t.SendSystem(SystemRecord(kOtherPid)); }},
+      {"own system event while busy", true,
+       [](Dispatch& t) {
+         t.handlers.distrusted = kOwnPid;
+         return t.SendSystem(SystemRecord(kOwnPid));
+       }},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Dispatch t;
+    t.handlers.distrusted = kOtherPid;
+    t.state.networkBusy = c.busy;
+    EXPECT_EQ(c.send(t), 1);
+    EXPECT_EQ(t.memory.writes, Writes{});
+    EXPECT_EQ(t.memory.reads, 0);
+    EXPECT_EQ(t.handlers.decided, 0);
+    EXPECT_EQ(t.handlers.judged.size(), 1u);
+  }
+}
+
+// The trust decision is asked with the record's ProcessId and the message's proof; a proof wider
+// than 32 bits is passed as 0 (it matches no secret). Messages that are no event are not judged.
+TEST(EventDispatcher, TrustIsAskedWithTheRecordsProcessAndTheProof) {
+  Dispatch t;
+  const auto net = NetworkRecord(kOtherPid, 4);
+  const auto sys = SystemRecord(kOwnPid);
+  t.Send(events::kNetworkEventMessage, &net, sizeof net, 0x12345678);
+  t.Send(events::kSystemEventMessage, &sys, sizeof sys, 7);
+  t.Send(0, &net, sizeof net, 7);
+  t.Send(events::kNetworkEventMessage, &net, sizeof net - 1, 7);
+  if constexpr (sizeof(std::uintptr_t) > 4) {
+    t.Send(events::kNetworkEventMessage, &net, sizeof net, static_cast<std::uintptr_t>(0x100000007ull));
+    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "500/7", "77/0"}));
+  } else {
+    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "500/7"}));
   }
 }

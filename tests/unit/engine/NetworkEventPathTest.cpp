@@ -56,7 +56,7 @@ class NetworkEventPathTest : public ::testing::Test {
     r.verdictCell = kVerdictCell;
     r.answerCell = kAnswerCell;
     r.speedCell = kSpeedCell;
-    firewall.OnCopyData(events::kNetworkEventMessage, &r, sizeof r);
+    firewall.OnCopyData(events::kNetworkEventMessage, 0, &r, sizeof r);
     const auto verdict = memory.cells.find(kVerdictCell);
     return verdict == memory.cells.end() ? -1 : static_cast<unsigned char>(verdict->second[0]);
   }

@@ -108,6 +108,14 @@ TEST(AppSignature, FilesThatCannotBeReadGiveTheEmptyDigestAndNoSize) {
       {"directory", dir.Path().string()},
       {"empty path", ""},
       {"path cut by a NUL byte", existing + std::string("\0.bak", 5)},
+      // Each of these names the existing file where its form is understood (the first on POSIX,
+      // the other two on Windows), yet none is opened.
+      {"two slashes before an absolute path", "/" + existing},
+      {"raw path of an existing file", "\\\\?\\" + existing},
+      {"device path of an existing file", "\\\\.\\" + existing},
+      {"UNC path", "\\\\host\\share\\app.exe"},
+      {"UNC path with slashes", "//host/share/app.exe"},
+      {"UNC path with mixed separators", "\\/host/share/app.exe"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -118,6 +126,18 @@ TEST(AppSignature, FilesThatCannotBeReadGiveTheEmptyDigestAndNoSize) {
     EXPECT_EQ(digest, Md5Of(""));
     EXPECT_EQ(MakeAppSignature(c.path), std::string("00") + kEmptyDigestGroups);
   }
+}
+
+TEST(AppSignature, OnlyPathsBeginningWithTwoSeparatorsAreRemoteOrDevicePaths) {
+  struct Case {
+    const char* path;
+    bool remote;
+  } cases[] = {
+      {"\\\\host\\share", true}, {"\\\\?\\C:\\a.exe", true}, {"\\\\.\\PIPE\\x", true}, {"//host/share", true},
+      {"/\\host", true},         {"\\/host", true},         {"C:\\a.exe", false},       {"\\a.exe", false},
+      {"/usr/bin/a", false},      {"\\", false},             {"", false},                 {"a\\\\b", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsRemoteOrDevicePath(c.path), c.remote) << c.path;
 }
 
 TEST(AppSignature, LimitBoundsTheDigestedHead) {
