@@ -11,9 +11,8 @@
 namespace palisor::hook {
 namespace {
 
-// The firewall's main window: class "TForm1", caption "Palisor".
-constexpr const char* kWindowClass = "TForm1";
-constexpr const char* kWindowCaption = "Palisor";
+constexpr const char* kWindowClass = events::kFirewallWindowClass;
+constexpr const char* kWindowCaption = events::kFirewallWindowCaption;
 
 // The window found last; looked up again when a send to it fails.
 std::atomic<HWND> g_window{nullptr};
