@@ -17,9 +17,11 @@ Bytes IPv4Address() { return {2, 0, 0x1F, 0x90, 10, 1, 2, 3, 0, 0, 0, 0, 0, 0, 0
 
 // sockaddr_in6 (28 bytes) with `address` and port 443 (0x01BB).
 Bytes IPv6Address(const Bytes& address) {
-  Bytes bytes = {23, 0, 0x01, 0xBB, 0, 0, 0, 0};  // family, port, flow info
-  bytes.insert(bytes.end(), address.begin(), address.end());
-  bytes.insert(bytes.end(), {0, 0, 0, 0});  // scope id
+  Bytes bytes(28, 0);  // family, port, flow info, address, scope id
+  bytes[0] = 23;
+  bytes[2] = 0x01;
+  bytes[3] = 0xBB;
+  for (std::size_t i = 0; i < 16; ++i) bytes[8 + i] = address[i];
   return bytes;
 }
 
