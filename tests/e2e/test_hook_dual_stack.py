@@ -5,7 +5,7 @@ its port, so rules that name no address (a port rule) still apply."""
 import unittest
 
 import test_hook_palisor as palisor_hooks
-from harness import ProgramDir, parse_fields, tool
+from harness import parse_fields, tool
 from hook_fixtures import AWAIT_HOOK, WSAEACCES, finish, lines_with, start_server
 
 MAPPED_LOOPBACK = "::ffff:127.0.0.1"
@@ -16,28 +16,19 @@ def traffic_rule(address, port, action, operation):
     return ["TCPCLIENT.EXE", "ANY", "0.0.0.0", "0", address, str(port), action, operation, "0"]
 
 
-class DualStackTest(unittest.TestCase):
+class DualStackTest(palisor_hooks.RunningPalisorClass, unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.program = ProgramDir("hook-dual-stack")
-        cls.program.write_records("NetRules.txt", [
-            traffic_rule("127.0.0.1", 7111, "DROP", "CONNECT"),
-            traffic_rule("127.0.0.1", 7112, "PASS", "ANY"),
-            traffic_rule("0.0.0.0", 7113, "DROP", "CONNECT"),
-            traffic_rule("0.0.0.0", 0, "DROP", "SEND"),  # sends that no rule above passes
-            palisor_hooks.PASS_EVERYTHING,
-        ])
-        cls.program.write_records("AllowedApps.txt", [palisor_hooks.ALLOW_EVERYTHING])
-        try:
-            cls.palisor = palisor_hooks.RunningPalisor(cls.program)
-        except AssertionError:
-            cls.program.__exit__()
-            raise
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.palisor.stop()
-        cls.program.__exit__()
+        cls.start_palisor("hook-dual-stack", {
+            "NetRules.txt": [
+                traffic_rule("127.0.0.1", 7111, "DROP", "CONNECT"),
+                traffic_rule("127.0.0.1", 7112, "PASS", "ANY"),
+                traffic_rule("0.0.0.0", 7113, "DROP", "CONNECT"),
+                traffic_rule("0.0.0.0", 0, "DROP", "SEND"),  # sends that no rule above passes
+                palisor_hooks.PASS_EVERYTHING,
+            ],
+            "AllowedApps.txt": [palisor_hooks.ALLOW_EVERYTHING],
+        })
 
     def connect(self, port, address):
         return parse_fields(tool("tcpclient", port, *AWAIT_HOOK, "--address", address).stdout.splitlines()[0])
