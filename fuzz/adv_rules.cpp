@@ -49,6 +49,10 @@ class RecordingLibrary final : public packetfilter::PacketFilterLibrary {
     rules.push_back(rule);
     return 0;
   }
+  std::int32_t RuleSection(std::string& name) override {
+    name.clear();
+    return 0;
+  }
   bool refuse = false;
   std::vector<RuleArguments> rules;
 };

@@ -2,21 +2,40 @@
 
 #include <sddl.h>
 
+#include <cstring>
+#include <string_view>
+
 namespace palisor::fwdll {
 
 namespace {
 
-// Full access for the system, administrators and the section's owner; reading for everyone,
-// low-integrity processes included, so that every guarded process can consult the table.
-constexpr const char* kSectionSecurity = "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GA;;;OW)(A;;GR;;;WD)S:(ML;;NW;;;LW)";
+// Full access for the system and the administrators (Palisor runs as one); reading only for
+// everyone else, so that every guarded process can consult the table and none can change it.
+// AppContainer processes are not in "everyone" and get their own reading entry where the system
+// knows them (Windows 8 on; older systems refuse the "AC" alias, and the second form is used). No
+// mandatory label is needed: integrity levels bar only writing up, and reading is all a guarded
+// process of low integrity does.
+constexpr const char* kSectionSecurity[] = {
+    "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;WD)(A;;GR;;;AC)",
+    "D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;GR;;;WD)",
+};
 
-// The section's security attributes; the default security when the descriptor cannot be built.
+// The section's security attributes; the default security when no descriptor can be built
+// (the function is looked up so that a system without it still loads the library).
 class SectionSecurity {
  public:
   SectionSecurity() {
-    if (ConvertStringSecurityDescriptorToSecurityDescriptorA(kSectionSecurity, SDDL_REVISION_1, &descriptor_,
-                                                             nullptr)) {
-      attributes_ = {sizeof attributes_, descriptor_, FALSE};
+    using Convert = BOOL(WINAPI*)(LPCSTR, DWORD, PSECURITY_DESCRIPTOR*, PULONG);
+    HMODULE advapi = GetModuleHandleA("advapi32.dll");
+    if (!advapi) advapi = LoadLibraryA("advapi32.dll");
+    const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
+        advapi ? GetProcAddress(advapi, "ConvertStringSecurityDescriptorToSecurityDescriptorA") : nullptr));
+    for (const char* sddl : kSectionSecurity) {
+      if (convert && convert(sddl, SDDL_REVISION_1, &descriptor_, nullptr)) {
+        attributes_ = {sizeof attributes_, descriptor_, FALSE};
+        return;
+      }
+      descriptor_ = nullptr;
     }
   }
   ~SectionSecurity() {
@@ -32,9 +51,36 @@ class SectionSecurity {
   SECURITY_ATTRIBUTES attributes_{};
 };
 
-HANDLE CreateSection(SECURITY_ATTRIBUTES* security, const char* name) {
-  return CreateFileMappingA(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0,
-                            static_cast<DWORD>(packetfilter::kSectionSize), name);
+// A section this call created under `name`. Null when it could not be created, and when the name
+// already existed (`existed` set): that section is someone else's, and its handle is closed.
+HANDLE CreateOwnSection(SECURITY_ATTRIBUTES* security, const char* name, bool& existed) {
+  HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, security, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(packetfilter::kSectionSize), name);
+  existed = section && GetLastError() == ERROR_ALREADY_EXISTS;
+  if (existed) {
+    CloseHandle(section);
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return nullptr;
+  }
+  return section;
+}
+
+// 128 bits no other program can guess: the system's random generator (RtlGenRandom, looked up at
+// run time); without it, the clocks, the process and the address space's layout, mixed.
+void RandomBits(std::uint64_t& high, std::uint64_t& low) {
+  using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+  HMODULE advapi = GetModuleHandleA("advapi32.dll");
+  const auto generate = reinterpret_cast<GenRandom>(
+      reinterpret_cast<void (*)()>(advapi ? GetProcAddress(advapi, "SystemFunction036") : nullptr));
+  std::uint64_t bits[2] = {};
+  if (!generate || !generate(bits, sizeof bits)) {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    bits[0] = static_cast<std::uint64_t>(counter.QuadPart) * 0x9E3779B97F4A7C15ull ^ GetCurrentProcessId();
+    bits[1] = (reinterpret_cast<std::uintptr_t>(&bits) ^ GetTickCount()) * 0xC2B2AE3D27D4EB4Full;
+  }
+  high = bits[0];
+  low = bits[1];
 }
 
 }  // namespace
@@ -42,14 +88,30 @@ HANDLE CreateSection(SECURITY_ATTRIBUTES* security, const char* name) {
 std::int32_t SharedSectionFilter::Open() {
   if (view_) return packetfilter::kFilterOk;
   SectionSecurity security;
-  section_ = CreateSection(security.Attributes(), packetfilter::kGlobalSectionName);
-  if (!section_) section_ = CreateSection(security.Attributes(), packetfilter::kLocalSectionName);
-  if (!section_) return static_cast<std::int32_t>(GetLastError());
+  DWORD error = ERROR_INVALID_NAME;
+  for (const char* wellKnown : {packetfilter::kGlobalSectionName, packetfilter::kLocalSectionName}) {
+    bool existed = false;
+    packetfilter::SectionName name{};
+    std::strncpy(name.data(), wellKnown, name.size() - 1);
+    section_ = CreateOwnSection(security.Attributes(), name.data(), existed);
+    if (existed) {
+      std::uint64_t high = 0, low = 0;
+      RandomBits(high, low);
+      name = packetfilter::PrivateSectionName(wellKnown, high, low);
+      section_ = CreateOwnSection(security.Attributes(), name.data(), existed);
+    }
+    if (section_) {
+      name_ = name;
+      wellKnownNameTaken_ = name.data() != std::string_view(wellKnown);
+      break;
+    }
+    error = GetLastError();  // e.g. no right to create global objects: the session's namespace next
+  }
+  if (!section_) return static_cast<std::int32_t>(error);
   view_ = MapViewOfFile(section_, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, packetfilter::kSectionSize);
   if (!view_) {
-    const DWORD error = GetLastError();  // e.g. a smaller section of another program holds the name
-    CloseHandle(section_);
-    section_ = nullptr;
+    error = GetLastError();
+    Close();
     return static_cast<std::int32_t>(error);
   }
   Attach(*static_cast<packetfilter::SharedRuleTable*>(view_));
@@ -62,6 +124,8 @@ void SharedSectionFilter::Close() {
   if (section_) CloseHandle(section_);
   view_ = nullptr;
   section_ = nullptr;
+  name_ = {};
+  wellKnownNameTaken_ = false;
 }
 
 }  // namespace palisor::fwdll

@@ -8,12 +8,13 @@
 
 #include <cstdint>
 
+#include "core/events/Protocol.h"
 #include "core/hooking/FirewallAnswer.h"
 
 namespace palisor::hook {
 
 // The most of a payload the firewall reads.
-inline constexpr std::uint32_t kMaxEventPayload = 64 * 1024;
+inline constexpr std::uint32_t kMaxEventPayload = events::kMaxPayloadRead;
 
 // One ask's memory, for as long as the object lives (on the asking thread's stack).
 class EventSpace {

@@ -5,13 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/events/Protocol.h"
 #include "core/hooking/FirewallAnswer.h"
 #include "core/hooking/RecordFilling.h"
 
 namespace palisor::hook {
 
-// Long enough for the firewall to show its prompt for its full 60 seconds and answer.
-inline constexpr std::uint32_t kAnswerTimeoutMs = 65000;
+using events::kAnswerTimeoutMs;
 
 class WindowLink final : public hooking::FirewallLink {
  public:

@@ -58,15 +58,20 @@ long CallsInFlight() { return g_callsInFlight.load(); }
 long QuestionsInFlight() { return g_questionsInFlight.load(); }
 
 CallScope::CallScope() {
+  const DWORD callersError = GetLastError();
   ++g_callsInFlight;
   const std::uintptr_t role = Role();
   reports_ = (role & kOwnWorkBit) == 0 && role / kWaitStep <= kMaxNestedWaits && !Withdrawn();
+  SetLastError(callersError);
 }
 
 CallScope::~CallScope() { --g_callsInFlight; }
 
-OwnWork::OwnWork() : saved_(TlsGetValue(g_roleSlot)) { SetRole(Role() | kOwnWorkBit); }
-OwnWork::~OwnWork() { TlsSetValue(g_roleSlot, saved_); }
+OwnWork::OwnWork() : lastError_(GetLastError()), saved_(TlsGetValue(g_roleSlot)) { SetRole(Role() | kOwnWorkBit); }
+OwnWork::~OwnWork() {
+  TlsSetValue(g_roleSlot, saved_);
+  SetLastError(lastError_);
+}
 
 WaitingForFirewall::WaitingForFirewall() : saved_(TlsGetValue(g_roleSlot)) {
   SetRole((Role() & ~kOwnWorkBit) + kWaitStep);

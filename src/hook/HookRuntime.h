@@ -9,6 +9,11 @@
 //    windows (that is what keeps a thread that owns windows from dead-locking with a prompt);
 //    the calls made by those window procedures are the program's own and are reported, up to a
 //    few nested waits deep.
+//
+// What a hooked call shows its caller is the real function's doing alone: the hook's own work
+// keeps the thread's last error (GetLastError; WSAGetLastError reads the same value) as it found
+// it, and no C++ exception leaves a hook. Every hook is noexcept and runs its own work through
+// RunOwnWork, whose failure lets the real call go on as if the hook were not there.
 #pragma once
 
 #include <windows.h>
@@ -40,7 +45,8 @@ void SetWithdrawn(bool withdrawn);
 long CallsInFlight();
 long QuestionsInFlight();
 
-// The first statement of every hook: counts the call in flight until the hook returns.
+// The first statement of every hook: counts the call in flight until the hook returns. Leaves
+// the caller's last error as it was (reading the thread's role would clear it).
 class CallScope {
  public:
   CallScope();
@@ -54,7 +60,10 @@ class CallScope {
   bool reports_;
 };
 
-// The hook library's own work on this thread: intercepted calls made meanwhile are not reported.
+// The hook library's own work on this thread: intercepted calls made meanwhile are not reported,
+// and the thread's last error is put back on the way out as it was on the way in. So the last
+// error a hooked call leaves is the caller's before the real call and the real call's after it,
+// however many system calls the round trip to the firewall makes.
 class OwnWork {
  public:
   OwnWork();
@@ -63,8 +72,30 @@ class OwnWork {
   OwnWork& operator=(const OwnWork&) = delete;
 
  private:
+  DWORD lastError_;  // taken first, before the role slot is read
   void* saved_;
 };
+
+// Runs `work` as the library's own work (see OwnWork). Whatever it throws ends here and gives
+// `fallback`, the result that lets the hooked call go on as the real function alone would.
+template <class Result, class Work>
+Result RunOwnWork(Result fallback, Work&& work) noexcept {
+  OwnWork own;
+  try {
+    return work();
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// The same for work that gives nothing back.
+template <class Work>
+void RunOwnWork(Work&& work) noexcept {
+  RunOwnWork(true, [&] {
+    work();
+    return true;
+  });
+}
 
 // The thread waits for the firewall: calls of window procedures run meanwhile are reported.
 class WaitingForFirewall {

@@ -13,6 +13,7 @@
 
 #include "core/events/EventViews.h"
 #include "core/hooking/RecordFilling.h"
+#include "core/hooking/SocketAddress.h"
 #include "core/hooking/SocketEndsCache.h"
 #include "core/hooking/SocketThrottle.h"
 #include "hook/FirewallWindow.h"
@@ -26,38 +27,44 @@ namespace {
 using events::NetworkOperation;
 using hooking::CallVerdict;
 
-static_assert(std::is_same_v<decltype(&Mine_recv), decltype(&::recv)>);
-static_assert(std::is_same_v<decltype(&Mine_send), decltype(&::send)>);
-static_assert(std::is_same_v<decltype(&Mine_recvfrom), decltype(&::recvfrom)>);
-static_assert(std::is_same_v<decltype(&Mine_sendto), decltype(&::sendto)>);
-static_assert(std::is_same_v<decltype(&Mine_WSASend), decltype(&::WSASend)>);
-static_assert(std::is_same_v<decltype(&Mine_WSARecv), decltype(&::WSARecv)>);
-static_assert(std::is_same_v<decltype(&Mine_accept), decltype(&::accept)>);
-static_assert(std::is_same_v<decltype(&Mine_connect), decltype(&::connect)>);
-static_assert(std::is_same_v<decltype(&Mine_bind), decltype(&::bind)>);
+static_assert(std::is_convertible_v<decltype(&Mine_recv), decltype(&::recv)>);
+static_assert(std::is_convertible_v<decltype(&Mine_send), decltype(&::send)>);
+static_assert(std::is_convertible_v<decltype(&Mine_recvfrom), decltype(&::recvfrom)>);
+static_assert(std::is_convertible_v<decltype(&Mine_sendto), decltype(&::sendto)>);
+static_assert(std::is_convertible_v<decltype(&Mine_WSASend), decltype(&::WSASend)>);
+static_assert(std::is_convertible_v<decltype(&Mine_WSARecv), decltype(&::WSARecv)>);
+static_assert(std::is_convertible_v<decltype(&Mine_accept), decltype(&::accept)>);
+static_assert(std::is_convertible_v<decltype(&Mine_connect), decltype(&::connect)>);
+static_assert(std::is_convertible_v<decltype(&Mine_bind), decltype(&::bind)>);
 
 // The firewall reads no more than this much of a payload; a gathered payload is clipped to it.
 constexpr std::size_t kMaxGatheredPayload = kMaxEventPayload;
 // The largest socket address structure a connection call's payload carries.
 constexpr int kMaxAddressPayload = sizeof(sockaddr_storage);
 
-// An IPv4 address the caller named; an unreadable one is left for the real call to refuse.
+// The IPv4 end of `size` readable bytes of a socket address (see hooking::IPv4EndOf: an
+// IPv4-mapped IPv6 address gives its IPv4 address, another IPv6 address 0.0.0.0 with its port);
+// false, and `addr` and `port` untouched, for an address of another kind.
+bool TakeEnd(const void* address, std::size_t size, std::uint32_t& addr, std::uint16_t& port) {
+  const auto end = hooking::IPv4EndOf({static_cast<const std::uint8_t*>(address), size});
+  if (!end) return false;
+  addr = end->addr;
+  port = end->port;
+  return true;
+}
+
+// The same for an address the caller named; an unreadable one is left for the real call to refuse.
 void TakeIPv4(const sockaddr* address, int length, std::uint32_t& addr, std::uint16_t& port) {
-  if (!address || length < static_cast<int>(sizeof(sockaddr_in)) || IsBadReadPtr(address, sizeof(sockaddr_in))) return;
-  const auto* in = reinterpret_cast<const sockaddr_in*>(address);
-  if (in->sin_family != AF_INET) return;
-  addr = in->sin_addr.s_addr;
-  port = in->sin_port;
+  const std::size_t size = std::min<std::size_t>(length > 0 ? static_cast<std::size_t>(length) : 0, sizeof(sockaddr_storage));
+  if (address && size > 0 && !IsBadReadPtr(address, size)) TakeEnd(address, size, addr, port);
 }
 
 template <class Query>
 bool TakeSocketName(SOCKET s, Query query, std::uint32_t& addr, std::uint16_t& port) {
-  sockaddr_in name{};
+  sockaddr_storage name{};
   int length = sizeof name;
-  if (query(s, reinterpret_cast<sockaddr*>(&name), &length) != 0 || name.sin_family != AF_INET) return false;
-  addr = name.sin_addr.s_addr;
-  port = name.sin_port;
-  return true;
+  if (query(s, reinterpret_cast<sockaddr*>(&name), &length) != 0 || length <= 0) return false;
+  return TakeEnd(&name, std::min<std::size_t>(static_cast<std::size_t>(length), sizeof name), addr, port);
 }
 
 // The protocol of the operation table (the firewall shows and matches the same).
@@ -133,24 +140,25 @@ CallVerdict Decide(const SocketCall& call, const hooking::SocketEnds& ends, cons
   return Ask(hooking::EventKind::Network, *cells, link);
 }
 
-CallVerdict DecideData(const SocketCall& call, const void* data, std::uint32_t length) {
-  OwnWork own;
-  return Decide(call, EndsOf(call), data, length);
+CallVerdict DecideData(const SocketCall& call, const void* data, std::uint32_t length) noexcept {
+  return RunOwnWork(hooking::kProceed, [&] { return Decide(call, EndsOf(call), data, length); });
 }
 
 // connect, accept, bind and issued overlapped receives: the payload is the address the call
 // names, or the peer's address when it names none.
-CallVerdict DecideConnection(const SocketCall& call) {
-  OwnWork own;
-  const hooking::SocketEnds ends = EndsOf(call);
-  if (call.address && call.addressLength > 0) {
-    return Decide(call, ends, call.address, static_cast<std::uint32_t>(std::min(call.addressLength, kMaxAddressPayload)));
-  }
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_addr.s_addr = ends.remoteAddr;
-  peer.sin_port = ends.remotePort;
-  return Decide(call, ends, &peer, sizeof peer);
+CallVerdict DecideConnection(const SocketCall& call) noexcept {
+  return RunOwnWork(hooking::kProceed, [&] {
+    const hooking::SocketEnds ends = EndsOf(call);
+    if (call.address && call.addressLength > 0) {
+      return Decide(call, ends, call.address,
+                    static_cast<std::uint32_t>(std::min(call.addressLength, kMaxAddressPayload)));
+    }
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    peer.sin_addr.s_addr = ends.remoteAddr;
+    peer.sin_port = ends.remotePort;
+    return Decide(call, ends, &peer, sizeof peer);
+  });
 }
 
 std::uint64_t NowMicros() {
@@ -170,15 +178,15 @@ hooking::SocketThrottle g_throttle;
 
 // Holds the socket to the call's speed limit: waits until the data moved so far fits it. The
 // call's time counts from `startMicros`, when the hook was entered.
-void Pace(SOCKET s, std::uint64_t startMicros, std::uint64_t bytes, std::uint32_t kbps) {
+void Pace(SOCKET s, std::uint64_t startMicros, std::uint64_t bytes, std::uint32_t kbps) noexcept {
   if (kbps == 0 || bytes == 0) return;
-  const DWORD error = GetLastError();
-  AcquireSRWLockExclusive(&g_throttleLock);
-  const std::uint64_t paidUntil = g_throttle.Account(s, bytes, kbps, startMicros);
-  ReleaseSRWLockExclusive(&g_throttleLock);
-  const std::uint64_t now = NowMicros();
-  if (paidUntil > now) Sleep(static_cast<DWORD>(std::min<std::uint64_t>((paidUntil - now + 999) / 1000, INFINITE - 1)));
-  SetLastError(error);
+  RunOwnWork([&] {
+    AcquireSRWLockExclusive(&g_throttleLock);
+    const std::uint64_t paidUntil = g_throttle.Account(s, bytes, kbps, startMicros);
+    ReleaseSRWLockExclusive(&g_throttleLock);
+    const std::uint64_t now = NowMicros();
+    if (paidUntil > now) Sleep(static_cast<DWORD>(std::min<std::uint64_t>((paidUntil - now + 999) / 1000, INFINITE - 1)));
+  });
 }
 
 int Refuse() {
@@ -229,22 +237,28 @@ void WipeBuffers(WSABUF* buffers, DWORD count, std::uint64_t received) {
   }
 }
 
+// A scatter/gather call's first `total` bytes, gathered and decided as one payload.
+CallVerdict DecideGathered(const SocketCall& call, const WSABUF* buffers, DWORD count, std::uint64_t total) noexcept {
+  return RunOwnWork(hooking::kProceed, [&] {
+    const GatheredData data(buffers, count, total);
+    return Decide(call, EndsOf(call), data.data(), data.size());
+  });
+}
+
 }  // namespace
 
-int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) {
+int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) noexcept {
   CallScope scope;
   const int received = Real<decltype(&::recv)>(HookId::Recv)(s, buf, len, flags);
   const std::uint64_t started = NowMicros();  // a receive's data counts from its arrival
   if (!scope.Reports() || received <= 0) return received;
-  const DWORD error = GetLastError();
   const CallVerdict verdict = DecideData({s, NetworkOperation::Receive}, buf, static_cast<std::uint32_t>(received));
   if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
   Pace(s, started, static_cast<std::uint64_t>(received), verdict.speedKbps);
-  SetLastError(error);
   return received;
 }
 
-int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) {
+int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::send)>(HookId::Send);
@@ -256,7 +270,7 @@ int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) {
   return sent;
 }
 
-int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) {
+int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) noexcept {
   CallScope scope;
   sockaddr_storage ownSource{};
   int ownSourceLength = sizeof ownSource;
@@ -266,16 +280,14 @@ int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from
   const int received = Real<decltype(&::recvfrom)>(HookId::RecvFrom)(s, buf, len, flags, source, sourceLength);
   const std::uint64_t started = NowMicros();
   if (!scope.Reports() || received <= 0) return received;
-  const DWORD error = GetLastError();
   const SocketCall call{s, NetworkOperation::RecvFrom, source, sourceLength ? *sourceLength : 0};
   const CallVerdict verdict = DecideData(call, buf, static_cast<std::uint32_t>(received));
   if (!verdict.pass) return RefuseReceived(buf, static_cast<std::uint64_t>(received), flags & MSG_PEEK);
   Pace(s, started, static_cast<std::uint64_t>(received), verdict.speedKbps);
-  SetLastError(error);
   return received;
 }
 
-int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) {
+int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::sendto)>(HookId::SendTo);
@@ -288,17 +300,13 @@ int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sock
 }
 
 int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) {
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
   const auto real = Real<decltype(&::WSASend)>(HookId::WsaSend);
   const std::uint64_t total = scope.Reports() ? TotalLength(buffers, bufferCount) : 0;
   if (total == 0) return real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
-  CallVerdict verdict;
-  {
-    const GatheredData data(buffers, bufferCount, total);
-    verdict = DecideData({s, NetworkOperation::WsaSend}, data.data(), data.size());
-  }
+  const CallVerdict verdict = DecideGathered({s, NetworkOperation::WsaSend}, buffers, bufferCount, total);
   if (!verdict.pass) return Refuse();
   const int result = real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
   const bool pending = result == SOCKET_ERROR && WSAGetLastError() == WSA_IO_PENDING;
@@ -307,7 +315,7 @@ int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
 }
 
 int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived, LPDWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) {
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept {
   CallScope scope;
   const auto real = Real<decltype(&::WSARecv)>(HookId::WsaRecv);
   if (!scope.Reports()) return real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
@@ -318,24 +326,18 @@ int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
   const int result = real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
   const std::uint64_t started = NowMicros();
   if (result != 0 || !bytesReceived || *bytesReceived == 0) return result;
-  const DWORD error = GetLastError();
   const std::uint64_t received = *bytesReceived;
-  CallVerdict verdict;
-  {
-    const GatheredData data(buffers, bufferCount, received);
-    verdict = DecideData({s, NetworkOperation::WsaRecv}, data.data(), data.size());
-  }
+  const CallVerdict verdict = DecideGathered({s, NetworkOperation::WsaRecv}, buffers, bufferCount, received);
   if (!verdict.pass) {
     if (!(flags && (*flags & MSG_PEEK))) WipeBuffers(buffers, bufferCount, received);
     *bytesReceived = 0;
     return Refuse();
   }
   Pace(s, started, received, verdict.speedKbps);
-  SetLastError(error);
   return result;
 }
 
-SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) {
+SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) noexcept {
   CallScope scope;
   sockaddr_storage ownPeer{};
   int ownPeerLength = sizeof ownPeer;
@@ -345,24 +347,22 @@ SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) {
   const SOCKET accepted = Real<decltype(&::accept)>(HookId::Accept)(s, peer, peerLength);
   if (accepted != INVALID_SOCKET) ForgetEnds(accepted);
   if (!scope.Reports() || accepted == INVALID_SOCKET) return accepted;
-  const DWORD error = GetLastError();
   if (!DecideConnection({accepted, NetworkOperation::Accept, peer, peerLength ? *peerLength : 0}).pass) {
     closesocket(accepted);
     Refuse();
     return INVALID_SOCKET;
   }
-  SetLastError(error);
   return accepted;
 }
 
-int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) {
+int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) noexcept {
   CallScope scope;
   ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Connect, name, namelen}).pass) return Refuse();
   return Real<decltype(&::connect)>(HookId::Connect)(s, name, namelen);
 }
 
-int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) {
+int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) noexcept {
   CallScope scope;
   ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Bind, name, namelen}).pass) return Refuse();

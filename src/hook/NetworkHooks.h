@@ -19,16 +19,16 @@
 
 namespace palisor::hook {
 
-int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags);
-int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags);
-int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen);
-int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen);
+int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) noexcept;
+int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) noexcept;
+int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) noexcept;
+int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) noexcept;
 int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion);
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept;
 int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived, LPDWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion);
-SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen);
-int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen);
-int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen);
+                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept;
+SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) noexcept;
+int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) noexcept;
+int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) noexcept;
 
 }  // namespace palisor::hook

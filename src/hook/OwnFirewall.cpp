@@ -3,14 +3,15 @@
 #include <atomic>
 #include <cstring>
 
+#include "core/events/Protocol.h"
 #include "hook/HookRuntime.h"
+#include "hook/PacketFilterCheck.h"
 
 namespace palisor::hook {
 namespace {
 
-// The firewall's main window: class "TForm1", caption "Palisor".
-constexpr const char* kWindowClass = "TForm1";
-constexpr const char* kWindowCaption = "Palisor";
+constexpr const char* kWindowClass = events::kFirewallWindowClass;
+constexpr const char* kWindowCaption = events::kFirewallWindowCaption;
 // Windows of that class and caption looked at in one lookup: more are a flood, not a firewall.
 constexpr int kMaxCandidates = 256;
 
@@ -51,6 +52,7 @@ void TakeHandover(const void* block) {
   std::memcpy(&handover, block, sizeof handover);
   if (handover.magic != hooking::kPlacementHandoverMagic) return;
   handover.packetFilterSection[sizeof handover.packetFilterSection - 1] = '\0';
+  UsePacketFilterSection(handover.packetFilterSection);
   RuntimeLock lock;
   g_handover = handover;
   g_secret.store(handover.secret);

@@ -1,10 +1,14 @@
 #include "hook/PacketFilterCheck.h"
 
+#include "core/hooking/PlacementHandover.h"
 #include "fwdll/SharedRuleTableReader.h"
 
 namespace palisor::hook {
 
 namespace {
+
+static_assert(hooking::kSectionNameCapacity == packetfilter::kSectionNameCapacity,
+              "a handed-over section name fits the reader's");
 
 // The rule table of FWDLL.dll, mapped read-only on the first call after Palisor created it and
 // unmapped when this library is unloaded (no thread is inside a hook then).
@@ -24,5 +28,9 @@ PacketFilterVerdict CheckPacketFilter(const PacketFilterQuery& query) {
   }
   return PacketFilterVerdict::NoMatch;
 }
+
+void UsePacketFilterSection(const char* name) { g_ruleTable.UseSection(name); }
+
+packetfilter::SectionName PacketFilterSection() { return g_ruleTable.Section(); }
 
 }  // namespace palisor::hook

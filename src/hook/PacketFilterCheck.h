@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "core/packetfilter/RuleTable.h"
+
 namespace palisor::hook {
 
 enum class PacketFilterVerdict { NoMatch, Pass, Drop };
@@ -22,5 +24,11 @@ struct PacketFilterQuery {
 
 // Pass and NoMatch let the call go on to the firewall's window; Drop refuses it.
 PacketFilterVerdict CheckPacketFilter(const PacketFilterQuery& query);
+
+// The section the rules are read from: the name the placement handed over (its
+// packetFilterSection), set when the hooks are installed; empty or null for the well-known names.
+// A hooked parent hands its own PacketFilterSection() on to a child it places into.
+void UsePacketFilterSection(const char* name);
+packetfilter::SectionName PacketFilterSection();
 
 }  // namespace palisor::hook

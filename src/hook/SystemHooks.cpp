@@ -22,28 +22,28 @@ namespace {
 using events::SystemOperation;
 using hooking::CallVerdict;
 
-static_assert(std::is_same_v<decltype(&Mine_CreateProcessA), decltype(&::CreateProcessA)>);
-static_assert(std::is_same_v<decltype(&Mine_CreateProcessW), decltype(&::CreateProcessW)>);
-static_assert(std::is_same_v<decltype(&Mine_WinExec), decltype(&::WinExec)>);
-static_assert(std::is_same_v<decltype(&Mine_LoadLibraryA), decltype(&::LoadLibraryA)>);
-static_assert(std::is_same_v<decltype(&Mine_LoadLibraryW), decltype(&::LoadLibraryW)>);
-static_assert(std::is_same_v<decltype(&Mine_LoadLibraryExA), decltype(&::LoadLibraryExA)>);
-static_assert(std::is_same_v<decltype(&Mine_LoadLibraryExW), decltype(&::LoadLibraryExW)>);
-static_assert(std::is_same_v<decltype(&Mine_GetFileAttributesA), decltype(&::GetFileAttributesA)>);
-static_assert(std::is_same_v<decltype(&Mine_GetFileAttributesW), decltype(&::GetFileAttributesW)>);
-static_assert(std::is_same_v<decltype(&Mine_CreateFileA), decltype(&::CreateFileA)>);
-static_assert(std::is_same_v<decltype(&Mine_CreateFileW), decltype(&::CreateFileW)>);
-static_assert(std::is_same_v<decltype(&Mine_DeleteFileA), decltype(&::DeleteFileA)>);
-static_assert(std::is_same_v<decltype(&Mine_DeleteFileW), decltype(&::DeleteFileW)>);
-static_assert(std::is_same_v<decltype(&Mine_GetProcAddress), decltype(&::GetProcAddress)>);
-static_assert(std::is_same_v<decltype(&Mine_RegQueryValueExA), decltype(&::RegQueryValueExA)>);
-static_assert(std::is_same_v<decltype(&Mine_RegQueryValueExW), decltype(&::RegQueryValueExW)>);
-static_assert(std::is_same_v<decltype(&Mine_RegSetValueExA), decltype(&::RegSetValueExA)>);
-static_assert(std::is_same_v<decltype(&Mine_RegSetValueExW), decltype(&::RegSetValueExW)>);
-static_assert(std::is_same_v<decltype(&Mine_RegDeleteValueA), decltype(&::RegDeleteValueA)>);
-static_assert(std::is_same_v<decltype(&Mine_RegDeleteValueW), decltype(&::RegDeleteValueW)>);
-static_assert(std::is_same_v<decltype(&Mine_RegDeleteKeyA), decltype(&::RegDeleteKeyA)>);
-static_assert(std::is_same_v<decltype(&Mine_RegDeleteKeyW), decltype(&::RegDeleteKeyW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_CreateProcessA), decltype(&::CreateProcessA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_CreateProcessW), decltype(&::CreateProcessW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_WinExec), decltype(&::WinExec)>);
+static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryA), decltype(&::LoadLibraryA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryW), decltype(&::LoadLibraryW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryExA), decltype(&::LoadLibraryExA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryExW), decltype(&::LoadLibraryExW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_GetFileAttributesA), decltype(&::GetFileAttributesA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_GetFileAttributesW), decltype(&::GetFileAttributesW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_CreateFileA), decltype(&::CreateFileA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_CreateFileW), decltype(&::CreateFileW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_DeleteFileA), decltype(&::DeleteFileA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_DeleteFileW), decltype(&::DeleteFileW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_GetProcAddress), decltype(&::GetProcAddress)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegQueryValueExA), decltype(&::RegQueryValueExA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegQueryValueExW), decltype(&::RegQueryValueExW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegSetValueExA), decltype(&::RegSetValueExA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegSetValueExW), decltype(&::RegSetValueExW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteValueA), decltype(&::RegDeleteValueA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteValueW), decltype(&::RegDeleteValueW)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteKeyA), decltype(&::RegDeleteKeyA)>);
+static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteKeyW), decltype(&::RegDeleteKeyW)>);
 
 std::atomic<bool> g_hookHandedOut{false};
 
@@ -137,38 +137,37 @@ void AppendKeyPath(TargetWriter& target, HKEY key) {
 }
 
 // Asks the firewall about one system call whose target is `parts` joined.
+// Asks the firewall about one system call whose target `writeTarget` writes.
+template <class WriteTarget>
+CallVerdict AskAbout(SystemOperation operation, WriteTarget writeTarget) noexcept {
+  return RunOwnWork(hooking::kProceed, [&] {
+    EventSpace space;
+    hooking::Cells* cells = space.Cells();
+    if (!cells) return hooking::kProceed;  // nothing to name: the call goes on unasked
+    events::SystemEventRecord record{};
+    hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(*cells));
+    {
+      TargetWriter target(record);
+      writeTarget(target);
+    }
+    WindowLink link(events::kSystemEventMessage, &record, sizeof record);
+    return Ask(hooking::EventKind::System, *cells, link);
+  });
+}
+
+// Asks the firewall about one system call whose target is `parts` joined.
 template <class... Parts>
-CallVerdict Decide(SystemOperation operation, const Parts&... parts) {
-  OwnWork own;
-  EventSpace space;
-  hooking::Cells* cells = space.Cells();
-  if (!cells) return {true, 0};  // nothing to name: the call goes on unasked
-  events::SystemEventRecord record{};
-  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(*cells));
-  {
-    TargetWriter target(record);
-    (target.Append(parts), ...);
-  }
-  WindowLink link(events::kSystemEventMessage, &record, sizeof record);
-  return Ask(hooking::EventKind::System, *cells, link);
+CallVerdict Decide(SystemOperation operation, const Parts&... parts) noexcept {
+  return AskAbout(operation, [&](TargetWriter& target) { (target.Append(parts), ...); });
 }
 
 template <class Char>
-CallVerdict DecideRegistry(SystemOperation operation, HKEY key, const Char* name) {
-  OwnWork own;
-  EventSpace space;
-  hooking::Cells* cells = space.Cells();
-  if (!cells) return {true, 0};  // nothing to name: the call goes on unasked
-  events::SystemEventRecord record{};
-  hooking::FillSystemRecord(record, Identity(), operation, AddressesOf(*cells));
-  {
-    TargetWriter target(record);
+CallVerdict DecideRegistry(SystemOperation operation, HKEY key, const Char* name) noexcept {
+  return AskAbout(operation, [&](TargetWriter& target) {
     AppendKeyPath(target, key);
     target.Append("\\");
     target.Append(name);
-  }
-  WindowLink link(events::kSystemEventMessage, &record, sizeof record);
-  return Ask(hooking::EventKind::System, *cells, link);
+  });
 }
 
 template <class Result>
@@ -192,12 +191,12 @@ BOOL CreateGuardedProcess(Real real, const Char* application, Char* commandLine,
             creationFlags | CREATE_SUSPENDED, environment, currentDirectory, startupInfo, info)) {
     return FALSE;
   }
-  const DWORD error = GetLastError();
-  {
-    OwnWork own;
-    PlaceIntoChild(*info, (creationFlags & CREATE_SUSPENDED) != 0);
-  }
-  SetLastError(error);
+  const bool keepSuspended = (creationFlags & CREATE_SUSPENDED) != 0;
+  const bool placed = RunOwnWork(false, [&] {
+    PlaceIntoChild(*info, keepSuspended);
+    return true;
+  });
+  if (!placed && !keepSuspended) ResumeThread(info->hThread);  // the child runs, unguarded
   return TRUE;
 }
 
@@ -208,14 +207,11 @@ bool LoadsCode(DWORD flags) {
 
 HMODULE AfterLoad(HMODULE module, DWORD flags) {
   if (!module || !LoadsCode(flags) || Withdrawn()) return module;
-  const DWORD error = GetLastError();
-  {
-    OwnWork own;
+  RunOwnWork([] {
     ResolveRealFunctions();
     RuntimeLock lock;
     if (!Withdrawn()) PatchLoadedModules();
-  }
-  SetLastError(error);
+  });
   return module;
 }
 
@@ -226,7 +222,7 @@ bool HookAddressHandedOut() { return g_hookHandedOut.load(); }
 BOOL WINAPI Mine_CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
                                 LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                                 LPVOID environment, LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                                LPPROCESS_INFORMATION processInformation) {
+                                LPPROCESS_INFORMATION processInformation) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::Execute, application ? application : commandLine).pass) {
     return Refuse<BOOL>(FALSE);
@@ -239,7 +235,7 @@ BOOL WINAPI Mine_CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURIT
 BOOL WINAPI Mine_CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECURITY_ATTRIBUTES processAttributes,
                                 LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                                 LPVOID environment, LPCWSTR currentDirectory, LPSTARTUPINFOW startupInfo,
-                                LPPROCESS_INFORMATION processInformation) {
+                                LPPROCESS_INFORMATION processInformation) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::Execute, application ? application : commandLine).pass) {
     return Refuse<BOOL>(FALSE);
@@ -251,7 +247,7 @@ BOOL WINAPI Mine_CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECUR
 
 // Runs the command line as WinExec does, through CreateProcessA, so that the child is guarded
 // like any other and the call is reported once.
-UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) {
+UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) noexcept {
   CallScope scope;
   if (!scope.Reports() || Withdrawn()) return Real<decltype(&::WinExec)>(HookId::WinExec)(commandLine, show);
   if (!Decide(SystemOperation::Execute, commandLine).pass) return Refuse<UINT>(ERROR_ACCESS_DENIED);
@@ -276,44 +272,44 @@ UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) {
   return 33;  // any value above 31 is success
 }
 
-HMODULE WINAPI Mine_LoadLibraryA(LPCSTR name) {
+HMODULE WINAPI Mine_LoadLibraryA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
   return AfterLoad(Real<decltype(&::LoadLibraryA)>(HookId::LoadLibraryA)(name), 0);
 }
 
-HMODULE WINAPI Mine_LoadLibraryW(LPCWSTR name) {
+HMODULE WINAPI Mine_LoadLibraryW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
   return AfterLoad(Real<decltype(&::LoadLibraryW)>(HookId::LoadLibraryW)(name), 0);
 }
 
-HMODULE WINAPI Mine_LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) {
+HMODULE WINAPI Mine_LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
   return AfterLoad(Real<decltype(&::LoadLibraryExA)>(HookId::LoadLibraryExA)(name, file, flags), flags);
 }
 
-HMODULE WINAPI Mine_LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
+HMODULE WINAPI Mine_LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
   return AfterLoad(Real<decltype(&::LoadLibraryExW)>(HookId::LoadLibraryExW)(name, file, flags), flags);
 }
 
-DWORD WINAPI Mine_GetFileAttributesA(LPCSTR name) {
+DWORD WINAPI Mine_GetFileAttributesA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::AccessFile, name).pass) return Refuse(INVALID_FILE_ATTRIBUTES);
   return Real<decltype(&::GetFileAttributesA)>(HookId::GetFileAttributesA)(name);
 }
 
-DWORD WINAPI Mine_GetFileAttributesW(LPCWSTR name) {
+DWORD WINAPI Mine_GetFileAttributesW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::AccessFile, name).pass) return Refuse(INVALID_FILE_ATTRIBUTES);
   return Real<decltype(&::GetFileAttributesW)>(HookId::GetFileAttributesW)(name);
 }
 
 HANDLE WINAPI Mine_CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                               DWORD disposition, DWORD attributes, HANDLE templateFile) {
+                               DWORD disposition, DWORD attributes, HANDLE templateFile) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::OpenFile, name).pass) return Refuse(INVALID_HANDLE_VALUE);
   return Real<decltype(&::CreateFileA)>(HookId::CreateFileA)(name, access, share, security, disposition, attributes,
@@ -321,27 +317,27 @@ HANDLE WINAPI Mine_CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURIT
 }
 
 HANDLE WINAPI Mine_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                               DWORD disposition, DWORD attributes, HANDLE templateFile) {
+                               DWORD disposition, DWORD attributes, HANDLE templateFile) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::OpenFile, name).pass) return Refuse(INVALID_HANDLE_VALUE);
   return Real<decltype(&::CreateFileW)>(HookId::CreateFileW)(name, access, share, security, disposition, attributes,
                                                              templateFile);
 }
 
-BOOL WINAPI Mine_DeleteFileA(LPCSTR name) {
+BOOL WINAPI Mine_DeleteFileA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::DeleteFile, name).pass) return Refuse<BOOL>(FALSE);
   return Real<decltype(&::DeleteFileA)>(HookId::DeleteFileA)(name);
 }
 
-BOOL WINAPI Mine_DeleteFileW(LPCWSTR name) {
+BOOL WINAPI Mine_DeleteFileW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::DeleteFile, name).pass) return Refuse<BOOL>(FALSE);
   return Real<decltype(&::DeleteFileW)>(HookId::DeleteFileW)(name);
 }
 
 // The target is the function's name, or "#" and the ordinal for a lookup by ordinal.
-FARPROC WINAPI Mine_GetProcAddress(HMODULE module, LPCSTR name) {
+FARPROC WINAPI Mine_GetProcAddress(HMODULE module, LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports()) {
     const bool byOrdinal = (reinterpret_cast<std::uintptr_t>(name) >> 16) == 0;
@@ -358,7 +354,7 @@ FARPROC WINAPI Mine_GetProcAddress(HMODULE module, LPCSTR name) {
 }
 
 LSTATUS WINAPI Mine_RegQueryValueExA(HKEY key, LPCSTR value, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                     LPDWORD size) {
+                                     LPDWORD size) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::ReadKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -367,7 +363,7 @@ LSTATUS WINAPI Mine_RegQueryValueExA(HKEY key, LPCSTR value, LPDWORD reserved, L
 }
 
 LSTATUS WINAPI Mine_RegQueryValueExW(HKEY key, LPCWSTR value, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                                     LPDWORD size) {
+                                     LPDWORD size) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::ReadKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -375,7 +371,7 @@ LSTATUS WINAPI Mine_RegQueryValueExW(HKEY key, LPCWSTR value, LPDWORD reserved, 
   return Real<decltype(&::RegQueryValueExW)>(HookId::RegQueryValueExW)(key, value, reserved, type, data, size);
 }
 
-LSTATUS WINAPI Mine_RegSetValueExA(HKEY key, LPCSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
+LSTATUS WINAPI Mine_RegSetValueExA(HKEY key, LPCSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::WriteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -383,7 +379,7 @@ LSTATUS WINAPI Mine_RegSetValueExA(HKEY key, LPCSTR value, DWORD reserved, DWORD
   return Real<decltype(&::RegSetValueExA)>(HookId::RegSetValueExA)(key, value, reserved, type, data, size);
 }
 
-LSTATUS WINAPI Mine_RegSetValueExW(HKEY key, LPCWSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
+LSTATUS WINAPI Mine_RegSetValueExW(HKEY key, LPCWSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::WriteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -391,7 +387,7 @@ LSTATUS WINAPI Mine_RegSetValueExW(HKEY key, LPCWSTR value, DWORD reserved, DWOR
   return Real<decltype(&::RegSetValueExW)>(HookId::RegSetValueExW)(key, value, reserved, type, data, size);
 }
 
-LSTATUS WINAPI Mine_RegDeleteValueA(HKEY key, LPCSTR value) {
+LSTATUS WINAPI Mine_RegDeleteValueA(HKEY key, LPCSTR value) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -399,7 +395,7 @@ LSTATUS WINAPI Mine_RegDeleteValueA(HKEY key, LPCSTR value) {
   return Real<decltype(&::RegDeleteValueA)>(HookId::RegDeleteValueA)(key, value);
 }
 
-LSTATUS WINAPI Mine_RegDeleteValueW(HKEY key, LPCWSTR value) {
+LSTATUS WINAPI Mine_RegDeleteValueW(HKEY key, LPCWSTR value) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -407,7 +403,7 @@ LSTATUS WINAPI Mine_RegDeleteValueW(HKEY key, LPCWSTR value) {
   return Real<decltype(&::RegDeleteValueW)>(HookId::RegDeleteValueW)(key, value);
 }
 
-LSTATUS WINAPI Mine_RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+LSTATUS WINAPI Mine_RegDeleteKeyA(HKEY key, LPCSTR subKey) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKey, key, subKey).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
@@ -415,7 +411,7 @@ LSTATUS WINAPI Mine_RegDeleteKeyA(HKEY key, LPCSTR subKey) {
   return Real<decltype(&::RegDeleteKeyA)>(HookId::RegDeleteKeyA)(key, subKey);
 }
 
-LSTATUS WINAPI Mine_RegDeleteKeyW(HKEY key, LPCWSTR subKey) {
+LSTATUS WINAPI Mine_RegDeleteKeyW(HKEY key, LPCWSTR subKey) noexcept {
   CallScope scope;
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKey, key, subKey).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);

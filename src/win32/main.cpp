@@ -7,6 +7,7 @@
 
 #include "core/app/Firewall.h"
 #include "core/app/FirewallSwitch.h"
+#include "core/packetfilter/PacketFilterLifecycle.h"
 #include "core/processes/ProcessMonitor.h"
 #include "core/settings/StoredSettings.h"
 #include "win32/app/MainWindow.h"
@@ -92,6 +93,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   app::FirewallSwitch firewallSwitch(injection, firewall.SystemLog(), mainWindow, hooks);
   mainWindow.SetFirewallSwitch(&firewallSwitch);
   if (!mainWindow.Create()) return 1;
+  // Created with the window (the packet filter is loaded then), before the firewall can start.
+  injection.SetPacketFilterSection(packetfilter::RuleSectionForPlacement(packetFilter));
 
   win32::NetworkPromptWindow networkPrompt;
   if (networkPrompt.Create(mainWindow.hwnd())) firewall.SetNetworkPrompt(&networkPrompt);

@@ -44,19 +44,15 @@ class RunningPalisor:
         kill_programs("tcpclient.exe", "tcpserver.exe", "syscalls.exe")  # nor a test program of this module
 
 
-class PalisorRulesTest(unittest.TestCase):
+class RunningPalisorClass:
+    """A test class whose tests share one RunningPalisor in a program directory of its own."""
+
     @classmethod
-    def setUpClass(cls):
-        cls.program = ProgramDir("hook-palisor")
-        cls.program.write_records("NetRules.txt", [
-            rule("TCPCLIENT.EXE", "DROP", "SEND", 6501),
-            rule("TCPSERVER.EXE", "DROP", "RECEIVE", 6502),
-            rule("TCPCLIENT.EXE", "PASS", "ANY", 6504, speed="64"),
-            PASS_EVERYTHING,
-        ])
-        cls.program.write_records("ContentRules.txt", [["FORBIDDENWORD", "DROP"]])
-        cls.program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
-        cls.program.write_records("ForbiddenApps.txt", [["SYSCALLS.EXE", "FORBIDDEN-TEST.DLL", "NOT SIGNED", "LOAD LIBRARY"]])
+    def start_palisor(cls, name, files):
+        """`files`: {store file name: records} written before Palisor starts."""
+        cls.program = ProgramDir(name)
+        for file, records in files.items():
+            cls.program.write_records(file, records)
         try:
             cls.palisor = RunningPalisor(cls.program)
         except AssertionError:
@@ -67,6 +63,22 @@ class PalisorRulesTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.palisor.stop()
         cls.program.__exit__()
+
+
+class PalisorRulesTest(RunningPalisorClass, unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.start_palisor("hook-palisor", {
+            "NetRules.txt": [
+                rule("TCPCLIENT.EXE", "DROP", "SEND", 6501),
+                rule("TCPSERVER.EXE", "DROP", "RECEIVE", 6502),
+                rule("TCPCLIENT.EXE", "PASS", "ANY", 6504, speed="64"),
+                PASS_EVERYTHING,
+            ],
+            "ContentRules.txt": [["FORBIDDENWORD", "DROP"]],
+            "AllowedApps.txt": [ALLOW_EVERYTHING],
+            "ForbiddenApps.txt": [["SYSCALLS.EXE", "FORBIDDEN-TEST.DLL", "NOT SIGNED", "LOAD LIBRARY"]],
+        })
 
     def exchange(self, port, *client_args, server_args=()):
         server, reader = start_server(port, "--timeout", 60000, *server_args)

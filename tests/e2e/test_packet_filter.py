@@ -24,6 +24,8 @@ MAIN_WINDOW_CALLS_THE_PACKET_FILTER = True
 needs_main_window = unittest.skipUnless(MAIN_WINDOW_CALLS_THE_PACKET_FILTER,
                                         "the main window does not call the packet filter's handlers yet")
 
+SECTION_TAKEN_LINE = "Packet filter section name taken by another program: using a private name"
+
 # The system guard lets every program of the test do what it does, so no prompt waits for an answer.
 ALLOW_EVERYTHING = ["*.*", "*.*", "NOT SIGNED", "ANY"]
 
@@ -259,6 +261,76 @@ class EmergencyBlockTest(FirewallRunningMixin, unittest.TestCase):
         ours = [BLOCKED_LINE, "Advanced traffic filter rules applied successfully", "Normal network operations resumed"]
         messages = [m for m in log_messages(self.program) if m in ours]  # without the system guard's lines
         self.assertEqual(messages[messages.index(BLOCKED_LINE):], ours)
+
+
+class SectionSquatter:
+    """Another program that takes the section's well-known names before Palisor starts
+    ("packetfiltertool squat"): its tables pass everything, with filtering on."""
+
+    def __init__(self):
+        self.process = subprocess.Popen([WINE, str(TOOLS / "packetfiltertool.exe"), "squat"], env=session().env,
+                                        text=True, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.DEVNULL)
+        self.names = self.process.stdout.readline().strip()
+
+    def tables(self):
+        """The state of its tables, as it reads them."""
+        self.process.stdin.write("check\n")
+        self.process.stdin.flush()
+        return self.process.stdout.readline().strip()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.stdin.write("quit\n")
+            self.process.stdin.close()
+            self.process.wait(timeout=30)
+
+
+@needs_main_window
+class TakenSectionNameTest(FirewallRunningMixin, unittest.TestCase):
+    """The section's names taken by another program before Palisor starts: Palisor leaves that
+    program's section alone, says so in the system log, and keeps its rules under a name of its
+    own; the advanced rules and "block all" hold exactly as the tab shows them."""
+
+    BLOCKED, OPEN = 7120, 7121
+    advanced_rules = [tcp_drop_rule(7120)]
+
+    @classmethod
+    def setUpClass(cls):
+        cls.squatter = SectionSquatter()
+        cls.squatted = cls.squatter.tables()
+        try:
+            cls.start_palisor("taken-section")
+        except AssertionError:
+            cls.squatter.stop()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        super().tearDownClass()
+        cls.squatter.stop()
+
+    def test_1_palisor_logs_the_taken_name_and_leaves_that_section_alone(self):
+        self.assertEqual(self.squatter.names, "squatting global=1 local=1")
+        # Logged at start-up, before "SysLog.txt" is open: the list shows it.
+        rows = [row.split(" : ", 1)[-1] for row in gui("rows", "SysLog").stdout.splitlines()]
+        self.assertEqual(rows[:3], ["Advanced firewall DLL loaded successfully",
+                                    "Advanced firewall driver initialized successfully", SECTION_TAKEN_LINE])
+        self.assertEqual(self.squatted, " ".join(["count=1 filtering=1 action=1 magic=%d" % 0x46505350] * 2))
+        self.assertEqual(self.squatter.tables(), self.squatted, "Palisor wrote nothing into the other section")
+
+    def test_2_rules_and_block_all_hold_as_the_tab_shows(self):
+        self.assertEqual(gui("rows", "RulesGrid").stdout.splitlines(), ["|".join(tcp_drop_rule(self.BLOCKED))])
+        self.assertIn("connect error=%d" % WSAEACCES, connect_and_send(self.BLOCKED))
+        self.assertIn("connect ok", connect_to_server(self.OPEN))
+
+        self.assertEqual(gui("click", "Block Internet Access").returncode, 0)
+        self.assertIn("connect error=%d" % WSAEACCES, connect_and_send(self.OPEN))
+        self.assertTrue(refused_datagram(self.OPEN))
+        self.assertEqual(gui("click", "Resume operations").returncode, 0)
+        self.assertIn("connect ok", connect_to_server(self.OPEN))
+        self.assertIn("connect error=%d" % WSAEACCES, connect_and_send(self.BLOCKED))
+        self.assertEqual(self.squatter.tables(), self.squatted)
 
 
 class FwdllTest(unittest.TestCase):

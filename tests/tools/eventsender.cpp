@@ -71,7 +71,7 @@ std::int32_t CopyText(char (&field)[N], const std::string& text) {
   return static_cast<std::int32_t>(n) - 1;
 }
 
-HWND FindFirewall() { return FindWindowA("TForm1", "Palisor"); }
+HWND FindFirewall() { return FindWindowA(palisor::events::kFirewallWindowClass, palisor::events::kFirewallWindowCaption); }
 
 LRESULT Send(HWND window, WPARAM wParam, void* data, DWORD size, DWORD timeout, bool& ok, ULONG_PTR proof = 0) {
   COPYDATASTRUCT copy{proof, size, data};

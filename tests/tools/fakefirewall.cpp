@@ -253,9 +253,9 @@ int main(int argc, char** argv) {
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = &WindowProc;
   windowClass.hInstance = GetModuleHandleA(nullptr);
-  windowClass.lpszClassName = "TForm1";
+  windowClass.lpszClassName = palisor::events::kFirewallWindowClass;
   RegisterClassA(&windowClass);
-  HWND window = CreateWindowA("TForm1", "Palisor", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+  HWND window = CreateWindowA(palisor::events::kFirewallWindowClass, palisor::events::kFirewallWindowCaption, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                               windowClass.hInstance, nullptr);
   if (!window) return 2;
   if (g_options.lifetimeMs) SetTimer(window, 1, g_options.lifetimeMs, nullptr);

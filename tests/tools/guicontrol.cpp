@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "core/events/Protocol.h"
 #include "win32/app/ControlIds.h"
 #include "win32/ui/InputBox.h"
 
@@ -91,7 +92,7 @@ BOOL CALLBACK Visit(HWND window, LPARAM parameter) {
   return search->found == nullptr;
 }
 
-HWND MainWindow() { return FindWindowA("TForm1", "Palisor"); }
+HWND MainWindow() { return FindWindowA(palisor::events::kFirewallWindowClass, palisor::events::kFirewallWindowCaption); }
 
 HWND FindControl(Search search) {
   HWND main = MainWindow();

@@ -126,7 +126,7 @@ double EventRoundTripUs(HWND window, int rounds, int port) {
     record.operation = static_cast<std::uint32_t>(i % 2 ? NetworkOperation::Receive : NetworkOperation::Send);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(window, WM_COPYDATA, kNetworkEventMessage, reinterpret_cast<LPARAM>(&copy), SMTO_NORMAL,
-                        65000, &result);
+                        palisor::events::kAnswerTimeoutMs, &result);
   }
   const double micros = std::chrono::duration<double, std::micro>(Clock::now() - start).count() / rounds;
   closesocket(connection);
@@ -149,7 +149,7 @@ int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 2000;
   const long long bulk = argc > 2 ? std::atoll(argv[2]) : 4 * 1024 * 1024;
-  HWND window = FindWindowA("TForm1", "Palisor");
+  HWND window = FindWindowA(palisor::events::kFirewallWindowClass, palisor::events::kFirewallWindowCaption);
   if (!window) {
     std::printf("error=no-firewall-window\n");
     return 2;

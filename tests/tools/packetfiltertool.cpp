@@ -13,6 +13,13 @@
 //                                             load | start | stop | clear | quit
 //                                             add PROTOCOL DST_IP DST_MASK DST_PORT ACTION
 //                                           answering each with "code=N" (first "loaded=0|1")
+//   packetfiltertool squat                  another program that takes the section's well-known
+//                                           names first: creates both with a valid table of one
+//                                           PASS-everything rule, filtering on; prints
+//                                           "squatting global=0|1 local=0|1", then answers each
+//                                           line "check" of standard input with the state of its
+//                                           tables ("count=N filtering=F action=A magic=M" each)
+//                                           until "quit" or the end of the input
 //
 // Where the table lives: packetfilter::kGlobalSectionName, else kLocalSectionName.
 #include <windows.h>
@@ -285,6 +292,38 @@ int Bench(const char* dllPath) {
   return 0;
 }
 
+// The squatter's table: valid, filtering on, one rule that passes everything.
+SharedRuleTable* SquatOn(const char* name) {
+  HANDLE section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(kSectionSize), name);
+  if (!section) return nullptr;
+  auto* table = static_cast<SharedRuleTable*>(MapViewOfFile(section, FILE_MAP_WRITE | FILE_MAP_READ, 0, 0, kSectionSize));
+  if (!table) return nullptr;  // the handle stays open with the process: the name stays taken
+  RuleTableWriter writer(*table);
+  writer.Initialize();
+  RuleArguments passAll;
+  passAll.action = kActionPass;
+  writer.Append(MakeFilterRule(passAll));
+  writer.SetFiltering(true);
+  return table;
+}
+
+int Squat() {
+  SharedRuleTable* tables[] = {SquatOn(kGlobalSectionName), SquatOn(kLocalSectionName)};
+  std::printf("squatting global=%d local=%d\n", tables[0] ? 1 : 0, tables[1] ? 1 : 0);
+  char line[64];
+  while (std::fgets(line, sizeof line, stdin) && std::strncmp(line, "quit", 4) != 0) {
+    if (std::strncmp(line, "check", 5) != 0) continue;
+    for (const SharedRuleTable* table : tables) {
+      if (!table) continue;
+      std::printf("count=%u filtering=%u action=%u magic=%u ", table->count, table->filtering,
+                  static_cast<unsigned>(table->rules[0].action), table->magic);
+    }
+    std::printf("\n");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -295,6 +334,7 @@ int main(int argc, char** argv) {
   if (mode == "bench" && argc > 2) return Bench(argv[2]);
   if (mode == "serve" && argc > 2) return Serve(argv[2]);
   if (mode == "benchchild") return BenchChild(argc, argv);
+  if (mode == "squat") return Squat();
   std::puts("usage: packetfiltertool selftest|bench|serve <FWDLL.dll> | lookup <op> <local ip:port> <remote ip:port> [protocol]");
   return kExitUsage;
 }

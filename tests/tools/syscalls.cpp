@@ -1,7 +1,7 @@
 // Makes one system call of those the hook library intercepts and prints its outcome, for the
 // end-to-end tests of the system guard's road.
 //
-//   syscalls OP ARGS... [--wide] [--repeat N] [--interval MS] [--await-hook MS]
+//   syscalls OP ARGS... [--wide] [--repeat N] [--interval MS] [--await-hook MS] [--preset-error E]
 //     loadlib NAME | getattr PATH | open PATH | create PATH | delete PATH
 //     getproc MODULE NAME            prints also inside_hook=1 when the address is the hook's
 //     regset SUBKEY VALUE DATA       under HKEY_CURRENT_USER; regquery SUBKEY VALUE;
@@ -11,6 +11,9 @@
 //
 // Prints "OP i=I result=R error=E hooked=H" per call: R is 1 for success and 0 for failure (the
 // registry calls print their status as E), H whether the call went through the hook library.
+// loadlib, getattr, open, create and delete also print "last=L": the thread's last error right
+// after the call, which --preset-error sets to E just before it (to show what a call that
+// succeeds leaves there).
 #include <windows.h>
 
 #include <cstdio>
@@ -105,29 +108,36 @@ Outcome Execute(const std::string& commandLine, bool wide) {
   return {1, 0, " exit=" + std::to_string(exitCode)};
 }
 
-Outcome Run(const std::string& op, const std::vector<std::string>& a, bool wide) {
-  auto handleOutcome = [](HANDLE h) -> Outcome {
-    if (h == INVALID_HANDLE_VALUE) return {0, GetLastError(), ""};
-    CloseHandle(h);
-    return {1, 0, ""};
-  };
+// The outcome of a call on one path; `last` is the last error right after it.
+Outcome PathOutcome(bool ok, DWORD last) { return {ok ? 1 : 0, ok ? 0 : last, " last=" + std::to_string(last)}; }
+
+Outcome Run(const std::string& op, const std::vector<std::string>& a, bool wide, DWORD presetError) {
+  const std::wstring widePath = Wide(a[0]);
+  const char* path = a[0].c_str();
   if (op == "loadlib") {
-    HMODULE m = wide ? LoadLibraryW(Wide(a[0]).c_str()) : LoadLibraryA(a[0].c_str());
-    return {m ? 1 : 0, m ? 0 : GetLastError(), ""};
+    SetLastError(presetError);
+    HMODULE m = wide ? LoadLibraryW(widePath.c_str()) : LoadLibraryA(path);
+    return PathOutcome(m != nullptr, GetLastError());
   }
   if (op == "getattr") {
-    DWORD attributes = wide ? GetFileAttributesW(Wide(a[0]).c_str()) : GetFileAttributesA(a[0].c_str());
-    return {attributes != INVALID_FILE_ATTRIBUTES ? 1 : 0, attributes != INVALID_FILE_ATTRIBUTES ? 0 : GetLastError(), ""};
+    SetLastError(presetError);
+    DWORD attributes = wide ? GetFileAttributesW(widePath.c_str()) : GetFileAttributesA(path);
+    return PathOutcome(attributes != INVALID_FILE_ATTRIBUTES, GetLastError());
   }
   if (op == "open" || op == "create") {
     const DWORD access = op == "open" ? GENERIC_READ : GENERIC_WRITE;
     const DWORD disposition = op == "open" ? OPEN_EXISTING : CREATE_ALWAYS;
-    return handleOutcome(wide ? CreateFileW(Wide(a[0]).c_str(), access, 0, nullptr, disposition, 0, nullptr)
-                              : CreateFileA(a[0].c_str(), access, 0, nullptr, disposition, 0, nullptr));
+    SetLastError(presetError);
+    HANDLE h = wide ? CreateFileW(widePath.c_str(), access, 0, nullptr, disposition, 0, nullptr)
+                    : CreateFileA(path, access, 0, nullptr, disposition, 0, nullptr);
+    const Outcome outcome = PathOutcome(h != INVALID_HANDLE_VALUE, GetLastError());
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return outcome;
   }
   if (op == "delete") {
-    BOOL ok = wide ? DeleteFileW(Wide(a[0]).c_str()) : DeleteFileA(a[0].c_str());
-    return {ok ? 1 : 0, ok ? 0 : GetLastError(), ""};
+    SetLastError(presetError);
+    BOOL ok = wide ? DeleteFileW(widePath.c_str()) : DeleteFileA(path);
+    return PathOutcome(ok, GetLastError());
   }
   if (op == "getproc") {
     HMODULE module = LoadLibraryA(a[0].c_str());
@@ -160,13 +170,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   bool wide = false;
   int repeat = 1;
-  DWORD intervalMs = 0, awaitHookMs = 0;
+  DWORD intervalMs = 0, awaitHookMs = 0, presetError = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--wide") wide = true;
     else if (arg == "--repeat" && i + 1 < argc) repeat = std::atoi(argv[++i]);
     else if (arg == "--interval" && i + 1 < argc) intervalMs = static_cast<DWORD>(std::atol(argv[++i]));
     else if (arg == "--await-hook" && i + 1 < argc) awaitHookMs = static_cast<DWORD>(std::atol(argv[++i]));
+    else if (arg == "--preset-error" && i + 1 < argc) presetError = static_cast<DWORD>(std::atol(argv[++i]));
     else args.push_back(arg);
   }
   const std::size_t needed = op == "regset" ? 3 : (op == "getproc" || op.rfind("reg", 0) == 0) ? 2 : 1;
@@ -178,7 +189,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < repeat; ++i) {
     if (i > 0 && intervalMs) Sleep(intervalMs);
     const int hooked = palisor::tools::InsideHookLibrary(SlotOf(op, wide)) ? 1 : 0;
-    const Outcome outcome = Run(op, args, wide);  // its error is taken before anything else runs
+    const Outcome outcome = Run(op, args, wide, presetError);  // its error is taken before anything else runs
     std::printf("%s i=%d result=%d error=%lu hooked=%d%s\n", op.c_str(), i, outcome.result, outcome.error, hooked,
                 outcome.extra.c_str());
   }

@@ -3,13 +3,17 @@
 //
 //   tcpclient PORT [--message TEXT] [--repeat N] [--interval MS] [--api send|wsasend]
 //                  [--bulk BYTES] [--chunk BYTES] [--echo-rounds N --size BYTES] [--await-hook MS]
+//                  [--address TEXT]
 //
+// --address connects elsewhere than 127.0.0.1; an IPv6 text (e.g. "::ffff:127.0.0.1") connects
+// from a dual-stack socket (AF_INET6 with IPV6_V6ONLY off).
 // Prints "connect ok" or "connect error=E"; per message "send i=I result=R error=E hooked=H"
 // (H: whether the call went through the hook library); for --bulk
 // "bulk sent=N elapsed_ms=T bytes_per_s=R"; for --echo-rounds (the server runs with --echo)
 // "echo rounds=N size=S us_per_round=U"; after a connection, "end loaded=L" (L: whether the hook
 // library is still loaded in this process).
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <chrono>
@@ -36,7 +40,34 @@ struct Options {
   int chunk = 1024;
   int echoRounds = 0;
   int size = 64;
+  std::string address = "127.0.0.1";
 };
+
+// The socket address of `text`:`port`; family AF_UNSPEC when the text is no address.
+sockaddr_storage AddressOf(const std::string& text, int port, int& length) {
+  sockaddr_storage address{};
+  const bool v6 = text.find(':') != std::string::npos;
+  address.ss_family = v6 ? AF_INET6 : AF_INET;
+  length = sizeof address;
+  if (WSAStringToAddressA(const_cast<char*>(text.c_str()), address.ss_family, nullptr,
+                          reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    address.ss_family = AF_UNSPEC;
+    return address;
+  }
+  const u_short networkPort = htons(static_cast<u_short>(port));
+  if (v6) reinterpret_cast<sockaddr_in6*>(&address)->sin6_port = networkPort;
+  else reinterpret_cast<sockaddr_in*>(&address)->sin_port = networkPort;
+  return address;
+}
+
+SOCKET OpenSocket(int family) {
+  SOCKET s = socket(family, SOCK_STREAM, IPPROTO_TCP);
+  DWORD v6Only = 0;
+  if (s != INVALID_SOCKET && family == AF_INET6) {
+    setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&v6Only), sizeof v6Only);
+  }
+  return s;
+}
 
 int Send(SOCKET s, const char* data, int n, bool wsa) {
   if (!wsa) return send(s, data, n, 0);
@@ -105,17 +136,20 @@ int main(int argc, char** argv) {
     else if (arg == "--chunk") o.chunk = std::atoi(next().c_str());
     else if (arg == "--echo-rounds") o.echoRounds = std::atoi(next().c_str());
     else if (arg == "--size") o.size = std::atoi(next().c_str());
+    else if (arg == "--address") o.address = next();
     else if (arg == "--await-hook") AwaitHook([] { return SlotOf(&connect); }, static_cast<DWORD>(std::atol(next().c_str())));
   }
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
-  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<u_short>(o.port));
+  int addressLength = 0;
+  const sockaddr_storage address = AddressOf(o.address, o.port, addressLength);
+  if (address.ss_family == AF_UNSPEC) {
+    std::printf("address error=%d\n", WSAGetLastError());
+    return 1;
+  }
+  SOCKET s = OpenSocket(address.ss_family);
   const int connectHooked = Hooked(&connect);
-  if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (connect(s, reinterpret_cast<const sockaddr*>(&address), addressLength) != 0) {
     const int error = WSAGetLastError();
     std::printf("connect error=%d hooked=%d\n", error, connectHooked);
     return 2;

@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/events/Protocol.h"
+
 namespace {
 
 const char* OrNull(const char* text) { return std::string(text) == "-" ? nullptr : text; }
@@ -73,7 +75,7 @@ int LaunchAndTime(const char* exe, DWORD timeout) {
       if (splashMs < 0) splashMs = static_cast<long>(GetTickCount() - start);
       PostMessageA(splash, WM_CLOSE, 0, 0);
     }
-    if (VisibleWindow("TForm1", "Palisor")) break;
+    if (VisibleWindow(palisor::events::kFirewallWindowClass, palisor::events::kFirewallWindowCaption)) break;
     if (GetTickCount() - start > timeout) return 1;
     Sleep(1);
   }

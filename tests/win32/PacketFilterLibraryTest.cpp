@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "core/packetfilter/Conversions.h"
@@ -26,7 +27,41 @@ std::string ExecutableDirectory() {
 std::string BinDirectory() { return ExecutableDirectory() + "..\\bin\\"; }
 
 constexpr FilterEntry kAllEntries[] = {FilterEntry::LoadDriver, FilterEntry::StartFirewall, FilterEntry::StopFirewall,
-                                       FilterEntry::ClearRules, FilterEntry::AddRule};
+                                       FilterEntry::ClearRules, FilterEntry::AddRule, FilterEntry::RuleSection};
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Another program's section under a well-known name, filled with a marker byte, for as long as
+// the object lives.
+class ForeignSection {
+ public:
+  explicit ForeignSection(const char* name) {
+    handle_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                 static_cast<DWORD>(packetfilter::kSectionSize), name);
+    view_ = handle_ ? static_cast<unsigned char*>(MapViewOfFile(handle_, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
+    if (view_) std::memset(view_, kMarker, packetfilter::kSectionSize);
+  }
+  ~ForeignSection() {
+    if (view_) UnmapViewOfFile(view_);
+    if (handle_) CloseHandle(handle_);
+  }
+  ForeignSection(const ForeignSection&) = delete;
+  ForeignSection& operator=(const ForeignSection&) = delete;
+
+  bool Held() const { return view_ != nullptr; }
+  // Whether every byte still holds the marker.
+  bool Untouched() const {
+    for (std::size_t i = 0; i < packetfilter::kSectionSize; ++i) {
+      if (view_[i] != kMarker) return false;
+    }
+    return true;
+  }
+
+ private:
+  static constexpr unsigned char kMarker = 0xA5;
+  HANDLE handle_ = nullptr;
+  unsigned char* view_ = nullptr;
+};
 
 packetfilter::FilterQuery SendTo(const char* address, int port) {
   return packetfilter::FilterQueryFor(1, packetfilter::kProtocolTcp, packetfilter::InetAddr("10.0.0.5"), 0x0104,
@@ -54,6 +89,9 @@ TEST(Win32PacketFilterLibrary, RealLibraryTakesRulesInArgumentOrder) {
   ASSERT_TRUE(library.Load(error)) << error.code << " " << error.text;
   for (FilterEntry entry : kAllEntries) EXPECT_TRUE(library.Has(entry));
   ASSERT_EQ(library.LoadDriver(), 0);
+  std::string section;
+  EXPECT_EQ(library.RuleSection(section), 0);
+  EXPECT_TRUE(section == packetfilter::kGlobalSectionName || section == packetfilter::kLocalSectionName) << section;
 
   // Destination 1.2.3.0/24 port 443 is dropped; the source end is left open.
   packetfilter::RuleArguments rule;
@@ -84,4 +122,31 @@ TEST(Win32PacketFilterLibrary, RealLibraryTakesRulesInArgumentOrder) {
   library.Unload();
   EXPECT_FALSE(library.IsLoaded());
   EXPECT_FALSE(library.Has(FilterEntry::AddRule));
+}
+
+TEST(Win32PacketFilterLibrary, TakenSectionNameLeavesThatSectionAloneAndMovesTheRulesToAPrivateName) {
+  ForeignSection global(packetfilter::kGlobalSectionName), local(packetfilter::kLocalSectionName);
+  ASSERT_TRUE(global.Held() && local.Held());
+  std::string names[2];
+  for (std::string& section : names) {
+    win32::Win32PacketFilterLibrary library(BinDirectory());
+    packetfilter::SystemErrorInfo error;
+    ASSERT_TRUE(library.Load(error)) << error.code << " " << error.text;
+    ASSERT_EQ(library.LoadDriver(), 0);
+    EXPECT_EQ(library.RuleSection(section), packetfilter::kFilterSectionNameTaken);
+    EXPECT_TRUE(StartsWith(section, "Global\\PalisorPacketFilter.") || StartsWith(section, "Local\\PalisorPacketFilter."))
+        << section;
+
+    packetfilter::RuleArguments dropAll;
+    ASSERT_EQ(library.AddRule(dropAll), 0);
+    ASSERT_EQ(library.StartFirewall(), 0);
+    fwdll::SharedRuleTableReader reader;
+    EXPECT_EQ(reader.Lookup(SendTo("1.2.3.4", 80)), FilterVerdict::NoMatch) << "the foreign section holds no table";
+    reader.UseSection(section.c_str());
+    EXPECT_EQ(reader.Lookup(SendTo("1.2.3.4", 80)), FilterVerdict::Drop);
+    reader.UseSection("");
+    EXPECT_EQ(reader.Lookup(SendTo("1.2.3.4", 80)), FilterVerdict::NoMatch);
+    EXPECT_TRUE(global.Untouched() && local.Untouched());
+  }
+  EXPECT_NE(names[0], names[1]) << "each start draws a fresh name";
 }

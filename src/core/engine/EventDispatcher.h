@@ -18,7 +18,7 @@ namespace palisor::engine {
 
 // Largest number of payload bytes read from a calling process for one event. A longer
 // PayloadLength is clipped to it: the event is decided on its first 64 KiB.
-inline constexpr std::size_t kMaxPayloadRead = 64 * 1024;
+using events::kMaxPayloadRead;
 
 class EventDispatcher {
  public:

@@ -7,12 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/events/Protocol.h"
+
 namespace palisor::events {
 
 static_assert(std::endian::native == std::endian::little, "records are little-endian");
-
-inline constexpr std::uint32_t kNetworkEventMessage = 12345;  // WParam of a network event
-inline constexpr std::uint32_t kSystemEventMessage = 54321;   // WParam of a system event
 
 inline constexpr std::size_t kTextCapacity = 1024;  // AppPath and Target
 inline constexpr std::size_t kLastTextIndex = kTextCapacity - 1;

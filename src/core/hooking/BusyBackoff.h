@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/events/Protocol.h"
+
 namespace palisor::hooking {
 
 // Long enough to outlast one prompt (60 s) with room for the event that follows it.
-inline constexpr std::uint32_t kNetworkBusyBudgetMs = 70000;
+using events::kNetworkBusyBudgetMs;
 // Long enough for the firewall to finish deciding another event, short next to a prompt.
 inline constexpr std::uint32_t kSystemBusyBudgetMs = 250;
 inline constexpr std::uint32_t kFirstBusyDelayMs = 1;

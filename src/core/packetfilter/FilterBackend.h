@@ -18,6 +18,7 @@ enum FilterStatus : std::int32_t {
   kFilterNotReady = 0x20000001,        // no table: LoadDriverA was not called or failed
   kFilterTableFull = 0x20000002,       // kRuleCapacity rules are in the table already
   kFilterInvalidAction = 0x20000003,   // the action is neither DROP (0) nor PASS (1)
+  kFilterSectionNameTaken = 0x20000004,  // the rules are under a private name (see RuleTable.h)
 };
 
 class FilterBackend {

@@ -1,5 +1,6 @@
 // The packet filter library "FWDLL.dll" as the core sees it: loaded once at start-up, five entry
-// points resolved by name, any of which may be absent. Every call site skips an absent entry.
+// points resolved by name, and a sixth that names the section holding the rules; any of them may
+// be absent. Every call site skips an absent entry.
 // Results are the library's 32-bit codes, 0 for success. Implemented by the Win32 loader and
 // faked in tests.
 #pragma once
@@ -13,7 +14,7 @@ namespace palisor::packetfilter {
 
 inline constexpr const char* kLibraryFileName = "FWDLL.dll";
 
-enum class FilterEntry { LoadDriver, StartFirewall, StopFirewall, ClearRules, AddRule };
+enum class FilterEntry { LoadDriver, StartFirewall, StopFirewall, ClearRules, AddRule, RuleSection };
 
 // The operating system's last error when the library cannot be loaded, with its system text.
 struct SystemErrorInfo {
@@ -40,6 +41,9 @@ class PacketFilterLibrary {
   virtual std::int32_t StopFirewall() = 0;
   virtual std::int32_t ClearRules() = 0;
   virtual std::int32_t AddRule(const RuleArguments& rule) = 0;
+  // GetRuleSectionA: the name of the section that holds the rules; the code is 0, or
+  // kFilterSectionNameTaken when the well-known name belonged to another program (FilterBackend.h).
+  virtual std::int32_t RuleSection(std::string& name) = 0;
 };
 
 // A system without the packet filter: nothing loaded, every entry point absent.
@@ -57,6 +61,7 @@ class NoPacketFilterLibrary final : public PacketFilterLibrary {
   std::int32_t StopFirewall() override { return kAbsent; }
   std::int32_t ClearRules() override { return kAbsent; }
   std::int32_t AddRule(const RuleArguments&) override { return kAbsent; }
+  std::int32_t RuleSection(std::string&) override { return kAbsent; }
 
  private:
   static constexpr std::int32_t kAbsent = -1;

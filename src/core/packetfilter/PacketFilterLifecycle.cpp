@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/packetfilter/Conversions.h"
+#include "core/packetfilter/FilterBackend.h"
 
 namespace palisor::packetfilter {
 
@@ -18,7 +19,19 @@ void LoadPacketFilter(PacketFilterLibrary& library, stores::SystemLog& log) {
     log.AddSysLogLine("Advanced firewall driver initialization failed, error code: " + std::to_string(code));
   } else {
     log.AddSysLogLine("Advanced firewall driver initialized successfully");
+    std::string section;
+    if (library.Has(FilterEntry::RuleSection) && library.RuleSection(section) == kFilterSectionNameTaken) {
+      log.AddSysLogLine(kSectionNameTakenLine);
+    }
   }
+}
+
+std::string RuleSectionForPlacement(PacketFilterLibrary& library) {
+  std::string section;
+  if (!library.Has(FilterEntry::RuleSection)) return section;
+  const std::int32_t code = library.RuleSection(section);
+  if (code != kFilterOk && code != kFilterSectionNameTaken) section.clear();
+  return section;
 }
 
 void ShutDownPacketFilter(PacketFilterLibrary& library) {

@@ -6,11 +6,20 @@
 // every network call up before anything else. Readers take no lock: the writer brackets each
 // change with a sequence counter (odd while a change is under way) and a reader retries when the
 // counter was odd or moved during its scan. Everything a reader takes from the section is bounded
-// first, so a torn or hostile table can give a wrong verdict but never a read out of bounds.
+// first, so a torn or hostile table can give a wrong verdict but never a read out of bounds; the
+// writer keeps its own count, so what another process writes into the section never moves its
+// writes either.
+//
+// The name: Palisor creates the section under the well-known name (kGlobalSectionName where it
+// may, kLocalSectionName otherwise) only when that name is free. When another program holds it,
+// Palisor leaves that section alone and creates one under a private name (PrivateSectionName: the
+// same namespace and a random suffix), which only the hook libraries it places learn. A hook
+// library that was handed a name opens only that name.
 //
 // Header-only: the hook library and FWDLL.dll use it without linking the rest of the core.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -23,6 +32,26 @@ namespace palisor::packetfilter {
 // session-local one otherwise; a reader tries them in this order.
 inline constexpr const char* kGlobalSectionName = "Global\\PalisorPacketFilter";
 inline constexpr const char* kLocalSectionName = "Local\\PalisorPacketFilter";
+
+// Room for a section name with its terminating NUL, as the placement hands it over.
+inline constexpr std::size_t kSectionNameCapacity = 64;
+using SectionName = std::array<char, kSectionNameCapacity>;
+
+// `wellKnownName` (one of the two above) followed by "." and the 128 random bits as 32 lower-case
+// hexadecimal digits, e.g. "Global\\PalisorPacketFilter.00ff...".
+inline SectionName PrivateSectionName(const char* wellKnownName, std::uint64_t randomHigh, std::uint64_t randomLow) {
+  SectionName name{};
+  std::size_t length = 0;
+  while (wellKnownName[length] != '\0' && length < kSectionNameCapacity - 34) {
+    name[length] = wellKnownName[length];
+    ++length;
+  }
+  name[length++] = '.';
+  for (const std::uint64_t part : {randomHigh, randomLow}) {
+    for (int shift = 60; shift >= 0; shift -= 4) name[length++] = "0123456789abcdef"[(part >> shift) & 0xF];
+  }
+  return name;
+}
 
 inline constexpr std::uint32_t kTableMagic = 0x46505350;  // "PSPF"
 inline constexpr std::uint32_t kTableLayoutVersion = 1;
@@ -140,7 +169,8 @@ inline bool RuleMatches(const FilterRule& rule, const FilterQuery& query) {
          (rule.destinationPort == 0 || rule.destinationPort == query.destinationPort);
 }
 
-// The first matching rule of rules[0, count) decides; count is clamped to the capacity.
+// The first matching rule of rules[0, count) decides; count is clamped to the capacity (never to
+// what the table claims as its capacity).
 inline FilterVerdict FirstMatch(const FilterRule* rules, std::uint32_t count, const FilterQuery& query) {
   if (count > kRuleCapacity) count = kRuleCapacity;
   for (std::uint32_t i = 0; i < count; ++i) {
@@ -172,7 +202,9 @@ inline FilterVerdict LookupFilter(const SharedRuleTable& table, const FilterQuer
   for (int attempt = 0; attempt < kMaxReadAttempts; BackOffReader(attempt++)) {
     std::uint32_t before = table.sequence.load(std::memory_order_acquire);
     if ((before & 1u) != 0) continue;
-    FilterVerdict verdict = table.filtering ? FirstMatch(table.rules, table.count, query) : FilterVerdict::NoMatch;
+    // The count is read once: another reading could see a different value than the one bounded.
+    const std::uint32_t count = static_cast<const volatile std::uint32_t&>(table.count);
+    FilterVerdict verdict = table.filtering ? FirstMatch(table.rules, count, query) : FilterVerdict::NoMatch;
     std::atomic_thread_fence(std::memory_order_acquire);
     if (table.sequence.load(std::memory_order_relaxed) == before) return verdict;
   }
@@ -184,6 +216,14 @@ inline bool TableLayoutIsValid(const SharedRuleTable& table) {
   return table.magic == kTableMagic && table.layoutVersion == kTableLayoutVersion && table.capacity == kRuleCapacity;
 }
 
+// The table in a view of `viewSize` readable bytes, or nullptr when the view is smaller than a
+// whole table or holds another layout. A reader looks up only a table this gave it.
+inline const SharedRuleTable* UsableTable(const void* view, std::size_t viewSize) {
+  if (!view || viewSize < kSectionSize) return nullptr;
+  const auto* table = static_cast<const SharedRuleTable*>(view);
+  return TableLayoutIsValid(*table) ? table : nullptr;
+}
+
 // The only writer of a table. Each change is one sequence bracket; none takes longer than
 // writing one rule, so readers never wait on a long critical section.
 class RuleTableWriter {
@@ -193,6 +233,7 @@ class RuleTableWriter {
   // Makes a fresh or reused section a valid, empty table with filtering off. The sequence keeps
   // counting from where it stood, so a reader that is scanning a reused section retries.
   void Initialize() {
+    count_ = 0;
     Change([this] {
       table_.filtering = 0;
       table_.count = 0;
@@ -207,15 +248,17 @@ class RuleTableWriter {
   }
 
   void Clear() {
+    count_ = 0;
     Change([this] { table_.count = 0; });
   }
 
-  // False when the table is full.
+  // False when the table is full. The rule goes to the writer's own count, whatever the
+  // section's count field holds.
   bool Append(const FilterRule& rule) {
-    if (table_.count >= kRuleCapacity) return false;
+    if (count_ >= kRuleCapacity) return false;
     Change([&] {
-      table_.rules[table_.count] = rule;
-      ++table_.count;
+      table_.rules[count_] = rule;
+      table_.count = ++count_;
     });
     return true;
   }
@@ -233,6 +276,7 @@ class RuleTableWriter {
   }
 
   SharedRuleTable& table_;
+  std::uint32_t count_ = 0;  // rules written since Initialize or Clear
 };
 
 }  // namespace palisor::packetfilter

@@ -16,6 +16,7 @@
 #include "core/app/Firewall.h"
 #include "core/app/FirewallSwitch.h"
 #include "core/app/ShellControls.h"
+#include "core/events/Protocol.h"
 #include "core/processes/ProcessMonitor.h"
 #include "core/settings/SettingsStore.h"
 #include "win32/app/AboutPage.h"
@@ -39,8 +40,8 @@ std::string DetermineOsKind();
 
 class MainWindow final : public Window, public app::ShellControls, public PageHost {
  public:
-  static constexpr const char* kClassName = "TForm1";
-  static constexpr const char* kCaption = "Palisor";
+  static constexpr const char* kClassName = events::kFirewallWindowClass;
+  static constexpr const char* kCaption = events::kFirewallWindowCaption;
   static constexpr int kWidth = 780, kHeight = 671, kMinWidth = 780, kMinHeight = 580;
   static constexpr int kBannerWidth = 390, kBannerHeight = 80;
 

@@ -4,11 +4,13 @@
 
 #include <string>
 
+#include "core/events/Protocol.h"
+
 namespace palisor::win32 {
 
 class PromptCountdown {
  public:
-  static constexpr int kSeconds = 60;
+  static constexpr int kSeconds = events::kPromptSeconds;
 
   // FormShow: 60 seconds, red.
   void Restart() {

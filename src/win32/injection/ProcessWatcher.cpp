@@ -9,8 +9,13 @@
 namespace palisor::win32 {
 
 ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
-                               DWORD waitLimitMs, hooking::PlacementSecrets& secrets)
-    : layout_(std::move(layout)), targets_(targets), waitLimitMs_(waitLimitMs), secrets_(secrets) {
+                               DWORD waitLimitMs, hooking::PlacementSecrets& secrets,
+                               std::string packetFilterSection)
+    : layout_(std::move(layout)),
+      targets_(targets),
+      waitLimitMs_(waitLimitMs),
+      secrets_(secrets),
+      packetFilterSection_(std::move(packetFilterSection)) {
   for (DWORD id : known) Remember(id);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (stop_) thread_ = CreateThread(nullptr, 0, &ProcessWatcher::Run, this, 0, nullptr);
@@ -93,7 +98,7 @@ bool ProcessWatcher::Adopt(DWORD processId) {
   NewProcess p{processId,
                secret,
                opened.process,
-               std::make_unique<RemotePlacement>(opened.process, layout_, FirewallHandover(secret)),
+               std::make_unique<RemotePlacement>(opened.process, layout_, FirewallHandover(secret, packetFilterSection_)),
                std::make_unique<EntryTrap>(opened.process, processId),
                GetTickCount64() + kEarlyLookMs,
                0};

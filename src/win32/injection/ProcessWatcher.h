@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -35,7 +36,7 @@ class ProcessWatcher {
  public:
   // `known`: the processes handled already.
   ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
-                 DWORD waitLimitMs, hooking::PlacementSecrets& secrets);
+                 DWORD waitLimitMs, hooking::PlacementSecrets& secrets, std::string packetFilterSection);
   ~ProcessWatcher();  // stops the thread and waits for it; held processes are let go
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
@@ -68,6 +69,7 @@ class ProcessWatcher {
   const hooking::TargetSet targets_;
   const DWORD waitLimitMs_;
   hooking::PlacementSecrets& secrets_;
+  const std::string packetFilterSection_;
   // The processes handled, each with a handle that keeps its id from being given to a new
   // process while it is remembered (ids of ended processes are soon reused).
   std::map<DWORD, HANDLE> known_;

@@ -10,10 +10,13 @@ bool IsRemovedExitCode(DWORD code) {
   return code == kHooksRemovedAndUnloaded || code == kHooksRemovedUnloadPending || code == kHooksRemovedLibraryKept;
 }
 
-hooking::PlacementHandover FirewallHandover(std::uint32_t secret) {
+hooking::PlacementHandover FirewallHandover(std::uint32_t secret, const std::string& packetFilterSection) {
   hooking::PlacementHandover handover;
   handover.firewallProcessId = GetCurrentProcessId();
   handover.secret = secret;
+  if (packetFilterSection.size() < sizeof handover.packetFilterSection) {
+    packetFilterSection.copy(handover.packetFilterSection, packetFilterSection.size());
+  }
   return handover;
 }
 

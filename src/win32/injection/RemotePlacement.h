@@ -30,8 +30,10 @@ inline constexpr DWORD kHooksRemovedLibraryKept = 3;    // stays as a pass-throu
 
 bool IsRemovedExitCode(DWORD code);
 
-// What Palisor.exe hands every library it places: its own process id and `secret`.
-hooking::PlacementHandover FirewallHandover(std::uint32_t secret);
+// What Palisor.exe hands every library it places: its own process id, `secret` and the name of
+// the packet filter's rule section (empty: the well-known names; longer than the block holds:
+// empty as well, since a cut name would name another section).
+hooking::PlacementHandover FirewallHandover(std::uint32_t secret, const std::string& packetFilterSection);
 
 // A thread started in another process at `start` with one argument.
 HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument);

@@ -108,7 +108,8 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
   }
   const bool placed = report_.failed == 0 || report_.succeeded > 0;
   if (placed) {
-    watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs, secrets_);
+    watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs, secrets_,
+                                                packetFilterSection_);
   }
   return placed;
 }
@@ -125,7 +126,7 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
       case TargetCheck::Target:
         handled = true;
         secrets.emplace_back(id, NewRandomSecret());
-        placements.emplace_back(opened.process, layout, FirewallHandover(secrets.back().second));
+        placements.emplace_back(opened.process, layout, FirewallHandover(secrets.back().second, packetFilterSection_));
         placements.back().Start();
         break;
       case TargetCheck::NoAccess:

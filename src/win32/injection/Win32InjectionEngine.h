@@ -62,6 +62,9 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   const Report& LastReport() const { return report_; }
   // The processes carrying the library placed by this engine, with their secrets.
   const hooking::PlacementSecrets& Secrets() const { return secrets_; }
+  // The packet filter's rule section that libraries placed from now on read (empty: the
+  // well-known names); see FirewallHandover.
+  void SetPacketFilterSection(std::string name) { packetFilterSection_ = std::move(name); }
 
  private:
   std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
@@ -71,6 +74,7 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
                   std::vector<DWORD>& again, bool& handled);
 
   std::string libraryDirectory_;
+  std::string packetFilterSection_;
   hooking::PlacementSecrets secrets_;  // declared before the watcher, which writes it
   std::unique_ptr<ProcessWatcher> watcher_;
   Report report_;

@@ -40,12 +40,14 @@ bool Win32PacketFilterLibrary::Load(packetfilter::SystemErrorInfo& error) {
   startFirewall_ = Resolve<Entry>(module_, "StartFirewall");
   addRule_ = Resolve<AddRuleEntry>(module_, "AddRuleA");
   clearRules_ = Resolve<Entry>(module_, "ClearRulesA");
+  ruleSection_ = Resolve<RuleSectionEntry>(module_, "GetRuleSectionA");
   return true;
 }
 
 void Win32PacketFilterLibrary::Unload() {
   loadDriver_ = startFirewall_ = stopFirewall_ = clearRules_ = nullptr;
   addRule_ = nullptr;
+  ruleSection_ = nullptr;
   if (module_) FreeLibrary(module_);
   module_ = nullptr;
 }
@@ -58,6 +60,7 @@ bool Win32PacketFilterLibrary::Has(packetfilter::FilterEntry entry) const {
     case FilterEntry::StopFirewall: return stopFirewall_ != nullptr;
     case FilterEntry::ClearRules: return clearRules_ != nullptr;
     case FilterEntry::AddRule: return addRule_ != nullptr;
+    case FilterEntry::RuleSection: return ruleSection_ != nullptr;
   }
   return false;
 }
@@ -66,6 +69,16 @@ std::int32_t Win32PacketFilterLibrary::AddRule(const packetfilter::RuleArguments
   if (!addRule_) return kAbsent;
   return addRule_(rule.protocol, rule.destinationAddress, rule.destinationMask, rule.destinationPort,
                   rule.sourceAddress, rule.sourceMask, rule.sourcePort, rule.reserved1, rule.reserved2, rule.action);
+}
+
+std::int32_t Win32PacketFilterLibrary::RuleSection(std::string& name) {
+  name.clear();
+  if (!ruleSection_) return kAbsent;
+  char buffer[packetfilter::kSectionNameCapacity] = {};
+  const std::int32_t code = ruleSection_(buffer, sizeof buffer);
+  buffer[sizeof buffer - 1] = '\0';  // whatever the library wrote, the name ends in the buffer
+  name = buffer;
+  return code;
 }
 
 }  // namespace palisor::win32

@@ -1,4 +1,4 @@
-// The packet filter library loaded from the program directory with LoadLibraryA, its five entry
+// The packet filter library loaded from the program directory with LoadLibraryA, its six entry
 // points resolved with GetProcAddress. Unloaded when the object goes.
 #pragma once
 
@@ -28,12 +28,14 @@ class Win32PacketFilterLibrary final : public packetfilter::PacketFilterLibrary 
   std::int32_t StopFirewall() override { return CallOrAbsent(stopFirewall_); }
   std::int32_t ClearRules() override { return CallOrAbsent(clearRules_); }
   std::int32_t AddRule(const packetfilter::RuleArguments& rule) override;
+  std::int32_t RuleSection(std::string& name) override;
 
  private:
   using Entry = std::int32_t(__cdecl*)();
   using AddRuleEntry = std::int32_t(__cdecl*)(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                                               std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
                                               std::uint32_t, std::uint32_t);
+  using RuleSectionEntry = std::int32_t(__cdecl*)(char*, std::uint32_t);
   static constexpr std::int32_t kAbsent = static_cast<std::int32_t>(ERROR_PROC_NOT_FOUND);
 
   static std::int32_t CallOrAbsent(Entry entry) { return entry ? entry() : kAbsent; }
@@ -42,6 +44,7 @@ class Win32PacketFilterLibrary final : public packetfilter::PacketFilterLibrary 
   HMODULE module_ = nullptr;
   Entry loadDriver_ = nullptr, startFirewall_ = nullptr, stopFirewall_ = nullptr, clearRules_ = nullptr;
   AddRuleEntry addRule_ = nullptr;
+  RuleSectionEntry ruleSection_ = nullptr;
 };
 
 // The system's text for an error code, without its trailing line break; empty when it has none.

@@ -20,6 +20,8 @@ class FakePacketFilterLibrary final : public packetfilter::PacketFilterLibrary {
   std::set<Entry> absent;
   std::int32_t loadDriverResult = 0, startResult = 0, stopResult = 0, addRuleResult = 0;
   bool startThrows = false, stopThrows = false;
+  std::string ruleSection = "Global\\PalisorPacketFilter";
+  std::int32_t ruleSectionResult = 0;
 
   bool loaded = false;
   std::vector<std::string> calls;
@@ -56,6 +58,10 @@ class FakePacketFilterLibrary final : public packetfilter::PacketFilterLibrary {
   std::int32_t AddRule(const packetfilter::RuleArguments& rule) override {
     if (addRuleResult == 0) rules.push_back(rule);
     return Call("AddRuleA", addRuleResult);
+  }
+  std::int32_t RuleSection(std::string& name) override {
+    name = ruleSection;
+    return Call("GetRuleSectionA", ruleSectionResult);
   }
 
  private:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/packetfilter/Conversions.h"
+#include "core/packetfilter/FilterBackend.h"
 #include "unit/packetfilter/PacketFilterFixture.h"
 
 using namespace palisor;
@@ -16,12 +17,22 @@ TEST(PacketFilterStartup, LoadsInitialisesTheDriverAndLogsEachStep) {
     Strings calls;
     Strings log;
   } cases[] = {
-      {"driver ready", [](palisor::testing::FakePacketFilterLibrary&) {}, {"Load", "LoadDriverA"},
+      {"driver ready", [](palisor::testing::FakePacketFilterLibrary&) {}, {"Load", "LoadDriverA", "GetRuleSectionA"},
        {"Advanced firewall DLL loaded successfully", "Advanced firewall driver initialized successfully"}},
       {"driver fails", [](palisor::testing::FakePacketFilterLibrary& l) { l.loadDriverResult = 1275; }, {"Load", "LoadDriverA"},
        {"Advanced firewall DLL loaded successfully", "Advanced firewall driver initialization failed, error code: 1275"}},
       {"no LoadDriverA counts as ready",
-       [](palisor::testing::FakePacketFilterLibrary& l) { l.absent = {FilterEntry::LoadDriver}; }, {"Load"},
+       [](palisor::testing::FakePacketFilterLibrary& l) { l.absent = {FilterEntry::LoadDriver}; },
+       {"Load", "GetRuleSectionA"},
+       {"Advanced firewall DLL loaded successfully", "Advanced firewall driver initialized successfully"}},
+      {"section name taken by another program",
+       [](palisor::testing::FakePacketFilterLibrary& l) { l.ruleSectionResult = packetfilter::kFilterSectionNameTaken; },
+       {"Load", "LoadDriverA", "GetRuleSectionA"},
+       {"Advanced firewall DLL loaded successfully", "Advanced firewall driver initialized successfully",
+        "Packet filter section name taken by another program: using a private name"}},
+      {"a library that names no section",
+       [](palisor::testing::FakePacketFilterLibrary& l) { l.absent = {FilterEntry::RuleSection}; },
+       {"Load", "LoadDriverA"},
        {"Advanced firewall DLL loaded successfully", "Advanced firewall driver initialized successfully"}},
   };
   for (const auto& c : cases) {
@@ -81,4 +92,33 @@ TEST(PacketFilterShutdown, ClearsStopsAndUnloadsSkippingWhatIsAbsent) {
   notLoaded.library.loaded = false;
   packetfilter::ShutDownPacketFilter(notLoaded.library);
   EXPECT_TRUE(notLoaded.library.calls.empty());
+}
+
+TEST(PacketFilterPlacement, HandsOverTheSectionTheLibraryNames) {
+  const struct {
+    const char* name;
+    void (*setUp)(palisor::testing::FakePacketFilterLibrary&);
+    std::string expected;
+  } cases[] = {
+      {"well-known name", [](palisor::testing::FakePacketFilterLibrary&) {}, "Global\\PalisorPacketFilter"},
+      {"private name",
+       [](palisor::testing::FakePacketFilterLibrary& l) {
+         l.ruleSection = "Local\\PalisorPacketFilter.00ff";
+         l.ruleSectionResult = packetfilter::kFilterSectionNameTaken;
+       },
+       "Local\\PalisorPacketFilter.00ff"},
+      {"no section yet",
+       [](palisor::testing::FakePacketFilterLibrary& l) {
+         l.ruleSection = "stale";
+         l.ruleSectionResult = packetfilter::kFilterNotReady;
+       },
+       ""},
+      {"library without the entry",
+       [](palisor::testing::FakePacketFilterLibrary& l) { l.absent = {FilterEntry::RuleSection}; }, ""},
+  };
+  for (const auto& c : cases) {
+    palisor::testing::PacketFilterFixture f;
+    c.setUp(f.library);
+    EXPECT_EQ(packetfilter::RuleSectionForPlacement(f.library), c.expected) << c.name;
+  }
 }

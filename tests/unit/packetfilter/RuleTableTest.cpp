@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "core/packetfilter/FilterBackend.h"
@@ -207,4 +209,66 @@ TEST(LookupFilter, ReadersNeverSeeAHalfWrittenRule) {
   second.join();
   EXPECT_GE(lookups.load(), 100000);
   EXPECT_EQ(mixed.load(), 0);
+}
+
+TEST(SectionName, PrivateNameIsTheWellKnownOneWithTheRandomBitsInHexadecimal) {
+  const std::string longPrefix(60, 'x');
+  const struct {
+    const char* wellKnown;
+    std::uint64_t high, low;
+    std::string expected;
+  } cases[] = {
+      {kGlobalSectionName, 0x0123456789ABCDEFull, 0xFEDCBA9876543210ull,
+       "Global\\PalisorPacketFilter.0123456789abcdeffedcba9876543210"},
+      {kLocalSectionName, 0, 1, "Local\\PalisorPacketFilter.00000000000000000000000000000001"},
+      {longPrefix.c_str(), ~0ull, ~0ull, std::string(30, 'x') + "." + std::string(32, 'f')},  // still fits
+  };
+  for (const auto& c : cases) {
+    const SectionName name = PrivateSectionName(c.wellKnown, c.high, c.low);
+    EXPECT_EQ(std::string(name.data()), c.expected);
+    EXPECT_EQ(name.back(), '\0');
+  }
+}
+
+TEST(UsableTable, AViewIsReadOnlyWhenItHoldsAWholeTableOfThisLayout) {
+  auto table = std::make_unique<SharedRuleTable>();
+  RuleTableWriter(*table).Initialize();
+  const struct {
+    const char* name;
+    void (*damage)(SharedRuleTable&);
+    std::size_t viewSize;
+    bool usable;
+  } cases[] = {
+      {"whole table", [](SharedRuleTable&) {}, kSectionSize, true},
+      {"larger view", [](SharedRuleTable&) {}, kSectionSize + 4096, true},
+      {"view one byte short", [](SharedRuleTable&) {}, kSectionSize - 1, false},
+      {"view of one page", [](SharedRuleTable&) {}, 4096, false},
+      {"other magic", [](SharedRuleTable& t) { t.magic = 0xA5A5A5A5; }, kSectionSize, false},
+      {"other layout version", [](SharedRuleTable& t) { t.layoutVersion = 2; }, kSectionSize, false},
+      {"claims a larger capacity", [](SharedRuleTable& t) { t.capacity = kRuleCapacity * 2; }, kSectionSize, false},
+  };
+  for (const auto& c : cases) {
+    SharedRuleTable copy;
+    std::memcpy(static_cast<void*>(&copy), table.get(), sizeof copy);
+    c.damage(copy);
+    EXPECT_EQ(UsableTable(&copy, c.viewSize) != nullptr, c.usable) << c.name;
+  }
+  EXPECT_EQ(UsableTable(nullptr, kSectionSize), nullptr);
+}
+
+TEST(RuleTableWriter, KeepsItsOwnCountWhateverTheSectionSays) {
+  auto table = std::make_unique<SharedRuleTable>();
+  RuleTableWriter writer(*table);
+  writer.Initialize();
+  writer.SetFiltering(true);
+  const auto dropPort = [](unsigned port) {
+    return MakeFilterRule(Rule(6, 0, 0, 0, 0, 0, NetPort(port), kActionDrop));
+  };
+  ASSERT_TRUE(writer.Append(dropPort(1)));
+  table->count = 0xFFFFFFFF;  // another process writes into the section
+  ASSERT_TRUE(writer.Append(dropPort(2)));
+  table->count = 0;
+  ASSERT_TRUE(writer.Append(dropPort(3)));
+  EXPECT_EQ(table->count, 3u);
+  for (unsigned port : {1u, 2u, 3u}) EXPECT_EQ(LookupFilter(*table, Outgoing(1, port)), FilterVerdict::Drop) << port;
 }
