@@ -1,8 +1,8 @@
 """The event entry of Palisor.exe: events sent with WM_COPYDATA get their cells written back."""
 import unittest
 
-from harness import (DEFAULT_SETTINGS, UNTOUCHED_BYTE, UNTOUCHED_SPEED, Palisor, ProgramDir, send_network_event,
-                     send_system_event)
+from harness import (DEFAULT_SETTINGS, UNTOUCHED_BYTE, UNTOUCHED_SPEED, Palisor, ProgramDir, parse_fields,
+                     send_network_event, send_system_event, tool)
 
 PASS_EVERYTHING = ["*.*", "ANY", "0.0.0.0", "0", "0.0.0.0", "0", "PASS", "ANY", "0"]
 
@@ -49,6 +49,13 @@ class EventEntryTest(unittest.TestCase):
         short_system = send_system_event(size=2071)
         self.assertEqual((short_system["verdict"], short_system["answer"]), (UNTOUCHED_BYTE, UNTOUCHED_BYTE))
         self.assertTrue(self.palisor.running())
+
+    def test_a_storm_of_malformed_messages_harms_nothing_and_the_next_event_is_decided(self):
+        storm = parse_fields(tool("eventsender", "storm", 100000, 20261208, timeout=900).stdout)
+        self.assertEqual((storm.get("sent"), storm.get("page")), (100000, "intact"))
+        self.assertTrue(self.palisor.running())
+        after = send_network_event(payload="after the storm")
+        self.assertEqual((after["result"], after["verdict"], after["answer"], after["speed"]), (1, 1, 0, 0))
 
 
 if __name__ == "__main__":

@@ -10,11 +10,18 @@
 //   --proof: the message's COPYDATASTRUCT.dwData (default 0); --cells: the verdict, answer and
 //   speed cells at ADDRESS, +1 and +2 of the named process; --payload-address: the payload there
 //   eventsender bench N     round trips of events against bare SendMessage, as a ratio
+//   eventsender storm N SEED
+//     N malformed messages: random sizes (0 to 4 KiB), WParams (mostly the two event kinds),
+//     proofs, process ids (this one, the firewall's, none) and bytes; cell and payload addresses
+//     point nowhere or, in records naming another process, into a page of this one, which must
+//     stay as it is (the firewall writes only into the process a record names). Prints
+//     "storm sent=N delivered=D page=intact|changed"
 #include <windows.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstddef>
 #include <cstring>
 #include <string>
 
@@ -186,6 +193,69 @@ int RunBench(int rounds) {
   return ok ? 0 : 3;
 }
 
+// A page of this process named by the storm's records: the firewall must never write it.
+constexpr std::size_t kStormPageSize = 4096;
+constexpr unsigned char kStormMark = 0x5C;
+
+int RunStorm(long count, unsigned seed) {
+  HWND window = FindFirewall();
+  if (!window) {
+    std::printf("error=no-window\n");
+    return 2;
+  }
+  auto* page = static_cast<unsigned char*>(VirtualAlloc(nullptr, kStormPageSize, MEM_COMMIT, PAGE_READWRITE));
+  std::memset(page, kStormMark, kStormPageSize);
+  DWORD firewallId = 0;
+  GetWindowThreadProcessId(window, &firewallId);
+  const std::uint32_t pids[] = {GetCurrentProcessId(), firewallId, 0, 0xFFFFFFF0u};
+  std::uint32_t state = seed ? seed : 1;
+  auto next = [&state] {  // xorshift32: the same storm for the same seed
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    return state;
+  };
+  static unsigned char buffer[4096];
+  long delivered = 0;
+  for (long i = 0; i < count; ++i) {
+    for (unsigned char& byte : buffer) byte = static_cast<unsigned char>(next());
+    const std::uint32_t kind = next() % 8;
+    const WPARAM wParam = kind < 3 ? kNetworkEventMessage : kind < 6 ? kSystemEventMessage : next();
+    const DWORD size = next() % 4 == 0 ? next() % sizeof buffer
+                                       : static_cast<DWORD>(wParam == kSystemEventMessage ? kSystemRecordSize : kNetworkRecordSize);
+    auto put = [&](std::size_t offset, std::uint32_t value) {
+      if (offset + 4 <= sizeof buffer) std::memcpy(buffer + offset, &value, 4);
+    };
+    const std::uint32_t pid = pids[next() % 4];
+    put(0, pid);  // ProcessId of either record
+    // Records naming another process point into this one's page: a write there would be a write
+    // outside the process the record names. Records naming this process point nowhere.
+    const std::uint32_t nowhere = next() % 2 ? 0 : next();
+    const auto pageAddress = pid == GetCurrentProcessId()
+                                 ? nowhere
+                                 : static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(page) + next() % kStormPageSize);
+    const std::uint32_t cell = next() % 2 ? pageAddress : nowhere;
+    if (wParam == kNetworkEventMessage) {
+      put(offsetof(NetworkEventRecord, payloadAddress), next() % 2 ? pageAddress : nowhere);
+      put(offsetof(NetworkEventRecord, payloadLength), next() % 3 == 0 ? next() : next() % 70000);
+      for (std::size_t at : {offsetof(NetworkEventRecord, verdictCell), offsetof(NetworkEventRecord, answerCell),
+                             offsetof(NetworkEventRecord, speedCell)}) {
+        put(at, cell);
+      }
+    } else {
+      put(offsetof(SystemEventRecord, verdictCell), cell);
+      put(offsetof(SystemEventRecord, answerCell), cell);
+    }
+    bool ok = false;
+    Send(window, wParam, buffer, size, 5000, ok, next());
+    if (ok) ++delivered;
+  }
+  bool intact = true;
+  for (std::size_t i = 0; i < kStormPageSize; ++i) intact = intact && page[i] == kStormMark;
+  std::printf("storm sent=%ld delivered=%ld page=%s\n", count, delivered, intact ? "intact" : "changed");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,6 +265,10 @@ int main(int argc, char** argv) {
   }
   std::string mode = argv[1];
   if (mode == "bench") return RunBench(argc > 2 ? std::atoi(argv[2]) : 2000);
+  if (mode == "storm") {
+    return RunStorm(argc > 2 ? std::atol(argv[2]) : 100000,
+                    argc > 3 ? static_cast<unsigned>(std::strtoul(argv[3], nullptr, 0)) : 1);
+  }
   Options o;
   o.network = mode == "net";
   if (!o.network) o.op = 2;

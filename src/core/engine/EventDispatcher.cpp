@@ -68,6 +68,11 @@ std::intptr_t EventDispatcher::OnCopyData(std::uintptr_t wParam, std::uintptr_t 
   // Both records begin with the ProcessId. A proof wider than 32 bits matches no secret.
   std::uint32_t processId = 0;
   std::memcpy(&processId, data, sizeof processId);
+  // The hook library is never placed into the firewall's own process (the target set leaves it
+  // out): an event naming it is forged, and acting on it would write the firewall's own memory
+  // at addresses of the sender's choosing. A library that got in some other way has its calls go
+  // on as its cells were preset (passed), as the system guard would pass them.
+  if (processId == ownProcessId_) return 1;
   const std::uint32_t narrowProof = proof <= UINT32_MAX ? static_cast<std::uint32_t>(proof) : 0;
   if (!trust_.Believes(processId, narrowProof)) return 1;
 
@@ -90,12 +95,7 @@ void EventDispatcher::AnswerBusyNetwork(const void* data) {
 void EventDispatcher::AnswerBusySystem(const void* data) {
   std::memcpy(&scratchSystemRecord_, data, sizeof scratchSystemRecord_);
   const auto& r = scratchSystemRecord_;
-  if (r.processId == ownProcessId_) {
-    // The firewall's own calls are never kept waiting on itself.
-    CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerDecided).Byte(r.verdictCell, kVerdictPass).Done();
-  } else {
-    CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerBusy).Done();
-  }
+  CellWrites(memory_, r.processId).Byte(r.answerCell, kAnswerBusy).Done();
 }
 
 void EventDispatcher::HandleSystemEvent(const void* data) {

@@ -225,10 +225,6 @@ TEST(EventDispatcher, EventsArrivingDuringADecisionAreAnsweredAsBusy) {
        [](Dispatch& t) { t.SendNetwork(NetworkRecord(kOtherPid, 4)); }, {"77:answer=1", "77:speed=0"}},
       {"network event during a network prompt", false,
        [](Dispatch& t) { t.SendNetwork(NetworkRecord(kOtherPid, 4)); }, {"77:answer=1", "77:speed=0"}},
-      {"own system event during a network prompt", false,
-       [](Dispatch& t) { t.SendSystem(SystemRecord(kOwnPid)); }, {"500:answer=0", "500:verdict=1"}},
-      {"own system event during a system prompt", true,
-       [](Dispatch& t) { t.SendSystem(SystemRecord(kOwnPid)); }, {"500:answer=0", "500:verdict=1"}},
       {"other system event during a system prompt", true,
        [](Dispatch& t) { t.SendSystem(SystemRecord(kOtherPid)); }, {"77:answer=1"}},
       {"other system event during a network prompt, guard off", false,
@@ -303,11 +299,6 @@ TEST(EventDispatcher, EventsNotBelievedTouchNoProcess) {
       {"system event", false, [](Dispatch& t) { return t.SendSystem(SystemRecord(kOtherPid)); }},
       {"network event while busy", true, [](Dispatch& t) { return t.SendNetwork(NetworkRecord(kOtherPid, 4)); }},
       {"system event while busy", true, [](Dispatch& t) { return t.SendSystem(SystemRecord(kOtherPid)); }},
-      {"own system event while busy", true,
-       [](Dispatch& t) {
-         t.handlers.distrusted = kOwnPid;
-         return t.SendSystem(SystemRecord(kOwnPid));
-       }},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -322,20 +313,40 @@ TEST(EventDispatcher, EventsNotBelievedTouchNoProcess) {
   }
 }
 
+// The hook library is never placed into the firewall itself: an event naming it is forged and
+// would have the firewall write its own memory where the sender says. Ignored on every path,
+// before any trust is asked.
+TEST(EventDispatcher, EventsNamingTheFirewallItselfTouchNothing) {
+  for (const bool busy : {false, true}) {
+    for (const bool system : {false, true}) {
+      SCOPED_TRACE(std::string(busy ? "busy " : "") + (system ? "system" : "network"));
+      Dispatch t;
+      t.state.networkBusy = busy;
+      const std::intptr_t result =
+          system ? t.SendSystem(SystemRecord(kOwnPid)) : t.SendNetwork(NetworkRecord(kOwnPid, 4));
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(t.memory.writes, Writes{});
+      EXPECT_EQ(t.memory.reads, 0);
+      EXPECT_EQ(t.handlers.decided, 0);
+      EXPECT_TRUE(t.handlers.judged.empty());
+    }
+  }
+}
+
 // The trust decision is asked with the record's ProcessId and the message's proof; a proof wider
 // than 32 bits is passed as 0 (it matches no secret). Messages that are no event are not judged.
 TEST(EventDispatcher, TrustIsAskedWithTheRecordsProcessAndTheProof) {
   Dispatch t;
   const auto net = NetworkRecord(kOtherPid, 4);
-  const auto sys = SystemRecord(kOwnPid);
+  const auto sys = SystemRecord(kOtherPid + 1);
   t.Send(events::kNetworkEventMessage, &net, sizeof net, 0x12345678);
   t.Send(events::kSystemEventMessage, &sys, sizeof sys, 7);
   t.Send(0, &net, sizeof net, 7);
   t.Send(events::kNetworkEventMessage, &net, sizeof net - 1, 7);
   if constexpr (sizeof(std::uintptr_t) > 4) {
     t.Send(events::kNetworkEventMessage, &net, sizeof net, static_cast<std::uintptr_t>(0x100000007ull));
-    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "500/7", "77/0"}));
+    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "78/7", "77/0"}));
   } else {
-    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "500/7"}));
+    EXPECT_EQ(t.handlers.judged, (Writes{"77/305419896", "78/7"}));
   }
 }
