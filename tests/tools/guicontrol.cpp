@@ -61,6 +61,7 @@ constexpr NamedId kNamedIds[] = {
     {"Refresh1", ids::kRefresh1},       {"Closeprocess1", ids::kCloseProcess1},
     {"Allowthisprocess1", ids::kAllowThisProcess1},   {"Denythisprocess1", ids::kDenyThisProcess1},
     {"Processlistupdatespeed1", ids::kProcessListUpdateSpeed1},
+    {"NetworkPanel", ids::kNetworkPanel}, {"Rules", ids::kRules}, {"Deleterule1", ids::kDeleteRule1},
 };
 
 int IdOf(const char* nameOrNumber) {
