@@ -54,6 +54,12 @@ void TakeHandover(const void* block) {
   handover.packetFilterSection[sizeof handover.packetFilterSection - 1] = '\0';
   UsePacketFilterSection(handover.packetFilterSection);
   RuntimeLock lock;
+  // A hooked parent hands its child secret 0. When the firewall's own placement reached the
+  // child first, the secret it handed over stands: dropping it would leave the child's events
+  // without their proof.
+  if (handover.secret == 0 && handover.firewallProcessId == g_firewallProcessId.load()) {
+    handover.secret = g_secret.load();
+  }
   g_handover = handover;
   g_secret.store(handover.secret);
   if (g_firewallProcessId.exchange(handover.firewallProcessId) != handover.firewallProcessId) {

@@ -220,7 +220,8 @@ class InstallerTest(unittest.TestCase):
             self.assertEqual(holding(), [])
             self.assert_program_files_as_built()
             for name in DATA_FILES:
-                self.assertEqual(self.installed(name).read_bytes(), kept[name], name)
+                after = self.installed(name).read_bytes()
+                self.assertEqual(after, kept[name], "%s; after it: %r" % (name, after[len(kept[name]):]))
             self.assertEqual(self.prefix.export(SETTINGS_KEY), settings)
         finally:
             tool("wintool", "kill", "sleeper.exe", env=self.prefix.env)
