@@ -50,26 +50,21 @@ def marked_page():
     return page, fields
 
 
-class ForgedRecordsTest(unittest.TestCase):
+class ForgedRecordsTest(palisor_tests.RunningPalisorClass, unittest.TestCase):
     """Another program (the event sender) forges records naming a program Palisor placed into."""
 
     @classmethod
     def setUpClass(cls):
-        cls.program = ProgramDir("event-trust-forged")
-        cls.program.write_records("NetRules.txt", [palisor_tests.rule("MARKEDPAGE.EXE", "DROP", "CONNECT", CONNECT_PORT),
-                                                   palisor_tests.PASS_EVERYTHING])
-        cls.program.write_records("AllowedApps.txt", [palisor_tests.ALLOW_EVERYTHING])
-        try:
-            cls.palisor = palisor_tests.RunningPalisor(cls.program, **{"Enable traffic logging": "yes"})
-        except AssertionError:
-            cls.program.__exit__()
-            raise
+        cls.start_palisor("event-trust-forged", {
+            "NetRules.txt": [palisor_tests.rule("MARKEDPAGE.EXE", "DROP", "CONNECT", CONNECT_PORT),
+                             palisor_tests.PASS_EVERYTHING],
+            "AllowedApps.txt": [palisor_tests.ALLOW_EVERYTHING],
+        }, **{"Enable traffic logging": "yes"})
 
     @classmethod
     def tearDownClass(cls):
-        cls.palisor.stop()
+        super().tearDownClass()
         kill_programs("markedpage.exe")
-        cls.program.__exit__()
 
     def test_forged_records_touch_nothing_and_the_programs_own_calls_are_still_decided(self):
         page, fields = marked_page()

@@ -48,13 +48,13 @@ class RunningPalisorClass:
     """A test class whose tests share one RunningPalisor in a program directory of its own."""
 
     @classmethod
-    def start_palisor(cls, name, files):
-        """`files`: {store file name: records} written before Palisor starts."""
+    def start_palisor(cls, name, files, **settings):
+        """`files`: {store file name: records} written before Palisor starts; `settings` as RunningPalisor's."""
         cls.program = ProgramDir(name)
         for file, records in files.items():
             cls.program.write_records(file, records)
         try:
-            cls.palisor = RunningPalisor(cls.program)
+            cls.palisor = RunningPalisor(cls.program, **settings)
         except AssertionError:
             cls.program.__exit__()
             raise
