@@ -110,7 +110,7 @@ bool SystemGuard::DecideFromLists(const events::SystemEventView& event) {
 
 const std::string& SystemGuard::ApplicationSignature(const events::SystemEventView& event) {
   ScopedFlag busy(state_.systemBusy, true);
-  return signatures_.SignatureOf(event.application);
+  return signatures_.SignatureOfProcess(event.processId, event.application);
 }
 
 bool SystemGuard::ScanAllowedList(const events::SystemEventView& event, const std::string& signature,

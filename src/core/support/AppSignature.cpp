@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -136,18 +137,50 @@ std::string MakeAppSignature(const std::string& path) {
   return signature;
 }
 
+std::uint64_t AppSignatureCache::SteadyMilliseconds() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 const std::string& AppSignatureCache::SignatureOf(const std::string& path) {
+  const Entry* entry = Refresh(path, entries_.find(path));
+  return entry ? entry->signature : uncached_;
+}
+
+const std::string& AppSignatureCache::SignatureOfProcess(std::uint32_t processId, const std::string& path) {
+  const std::uint64_t now = clock_();
+  auto found = entries_.find(path);
+  if (found != entries_.end()) {
+    for (const Entry::Confirmation& confirmation : found->second.confirmations) {
+      if (confirmation.made && confirmation.processId == processId && now - confirmation.atMs < kProcessRecheckMs) {
+        return found->second.signature;
+      }
+    }
+  }
+  Entry* entry = Refresh(path, found);
+  if (!entry) return uncached_;
+  Entry::Confirmation* slot = &entry->confirmations[entry->nextConfirmation];
+  for (Entry::Confirmation& confirmation : entry->confirmations) {
+    if (confirmation.made && confirmation.processId == processId) slot = &confirmation;
+  }
+  if (slot == &entry->confirmations[entry->nextConfirmation]) {
+    entry->nextConfirmation = static_cast<std::uint8_t>((entry->nextConfirmation + 1) % entry->confirmations.size());
+  }
+  *slot = {true, processId, now};
+  return entry->signature;
+}
+
+AppSignatureCache::Entry* AppSignatureCache::Refresh(const std::string& path, Entries::iterator found) {
   const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
   FileStamp stamp;
   const bool stamped = QueryStamp(path, stamp);
-  auto found = entries_.find(path);
-  if (stamped && found != entries_.end() && found->second.stamp == stamp) return found->second.signature;
+  if (stamped && found != entries_.end() && found->second.stamp == stamp) return &found->second;
 
   Entry fresh{stamp, {}};
   if (!compute_(path, fresh.signature) || !stamped || !SettledBefore(stamp, now)) {
     if (found != entries_.end()) entries_.erase(found);
     uncached_ = std::move(fresh.signature);
-    return uncached_;
+    return nullptr;
   }
   if (found != entries_.end()) {
     found->second = std::move(fresh);
@@ -155,7 +188,7 @@ const std::string& AppSignatureCache::SignatureOf(const std::string& path) {
     if (entries_.size() >= capacity_) entries_.clear();
     found = entries_.emplace(path, std::move(fresh)).first;
   }
-  return found->second.signature;
+  return &found->second;
 }
 
 }  // namespace palisor::support

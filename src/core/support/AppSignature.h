@@ -4,6 +4,7 @@
 // two digits.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,6 +44,14 @@ class AppSignatureSource {
   virtual ~AppSignatureSource() = default;
   // The signature of the file at `path`; the reference stays valid until the next call.
   virtual const std::string& SignatureOf(const std::string& path) = 0;
+  // The signature of the program of process `processId`, whose image is the file at `path`. A
+  // running program's image cannot be rewritten (a program started later from a file put at the
+  // same path is another process), so a source may answer the same process again from what it
+  // found a moment before.
+  virtual const std::string& SignatureOfProcess(std::uint32_t processId, const std::string& path) {
+    (void)processId;
+    return SignatureOf(path);
+  }
 };
 
 // Computes each file's signature once and keeps it while the file's size, last-write time and
@@ -51,16 +60,24 @@ class AppSignatureSource {
 // cannot be queried, that could not be read (missing, locked, empty), or that was written less
 // than two seconds before (a rewrite within the same second would keep its stamp) is not kept:
 // it is tried again at the next event. Holds at most `capacity` files; when full it starts afresh.
+// The last few processes whose query confirmed a file are answered without a status query for
+// kProcessRecheckMs after it (see SignatureOfProcess): the per-event cost of a busy program.
 class AppSignatureCache final : public AppSignatureSource {
  public:
   using SignatureFunction = bool (*)(const std::string& path, std::string& signature);
+  using MillisecondClock = std::uint64_t (*)();  // a monotonic clock
+  static constexpr std::uint64_t kProcessRecheckMs = 1000;
 
-  // `compute` makes the signature of a file that is not cached (TryMakeAppSignature but in tests).
-  explicit AppSignatureCache(std::size_t capacity = 4096, SignatureFunction compute = &TryMakeAppSignature)
-      : capacity_(capacity), compute_(compute) {}
+  // `compute` makes the signature of a file that is not cached (TryMakeAppSignature but in
+  // tests), `clock` tells the time of the per-process answers (the steady clock but in tests).
+  explicit AppSignatureCache(std::size_t capacity = 4096, SignatureFunction compute = &TryMakeAppSignature,
+                             MillisecondClock clock = &SteadyMilliseconds)
+      : capacity_(capacity), compute_(compute), clock_(clock) {}
 
   const std::string& SignatureOf(const std::string& path) override;
+  const std::string& SignatureOfProcess(std::uint32_t processId, const std::string& path) override;
   std::size_t Size() const { return entries_.size(); }
+  static std::uint64_t SteadyMilliseconds();
 
   struct FileStamp {
     std::uint64_t size = 0;
@@ -72,11 +89,25 @@ class AppSignatureCache final : public AppSignatureSource {
   struct Entry {
     FileStamp stamp;
     std::string signature;
+    // The processes that this entry was last confirmed for, by a status query at `atMs`.
+    struct Confirmation {
+      bool made = false;
+      std::uint32_t processId = 0;
+      std::uint64_t atMs = 0;
+    };
+    std::array<Confirmation, 4> confirmations{};
+    std::uint8_t nextConfirmation = 0;
   };
+  using Entries = std::unordered_map<std::string, Entry>;
+
+  // Brings `found` (the entry of `path` or end) up to date with the file; returns the entry, or
+  // nullptr when the file is not kept (its signature is then in uncached_).
+  Entry* Refresh(const std::string& path, Entries::iterator found);
 
   std::size_t capacity_;
   SignatureFunction compute_;
-  std::unordered_map<std::string, Entry> entries_;
+  MillisecondClock clock_;
+  Entries entries_;
   std::string uncached_;
 };
 

@@ -173,6 +173,8 @@ TEST(AppSignature, SizeGroupTakesTheLowThirtyTwoBitsOfAHugeFile) {
 namespace {
 
 int g_computations = 0;
+std::uint64_t g_nowMs = 0;
+std::uint64_t FakeMilliseconds() { return g_nowMs; }
 bool g_unreadable = false;  // the file cannot be read though its status can be queried (locked)
 
 bool CountedSignature(const std::string& path, std::string& signature) {
@@ -188,6 +190,7 @@ class AppSignatureCacheTest : public ::testing::Test {
  protected:
   void SetUp() override {
     g_computations = 0;
+    g_nowMs = 5000;
     g_unreadable = false;
   }
   // A file last written an hour ago: old enough to be kept.
@@ -300,4 +303,53 @@ TEST_F(AppSignatureCacheTest, StaysWithinItsCapacity) {
       EXPECT_LE(cache.Size(), 2u);
     }
   }
+}
+
+// A process asking again within a second is answered from the entry its last query confirmed; any
+// other process, or the same one later, makes the status query and sees the rewritten file.
+TEST_F(AppSignatureCacheTest, ProcessIsAnsweredWithoutStatusQueryForASecond) {
+  const std::string abc = "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72";
+  struct Ask {
+    const char* what;
+    bool byProcess;
+    std::uint32_t processId;
+    std::uint64_t atMs;
+    bool expectOld;
+  } asks[] = {
+      {"the confirmed process at once", true, 7, 5000, true},
+      {"the confirmed process 999 ms later", true, 7, 5999, true},
+      {"another process of the same program", true, 8, 5000, false},
+      {"the confirmed process a second later", true, 7, 6000, false},
+      {"the same file asked without a process", false, 0, 5000, false},
+  };
+  for (const Ask& ask : asks) {
+    SCOPED_TRACE(ask.what);
+    AppSignatureCache cache(16, &CountedSignature, &FakeMilliseconds);
+    const std::string path = WriteOld("app.exe", "abc");
+    g_nowMs = 5000;
+    ASSERT_EQ(cache.SignatureOfProcess(7, path), abc);
+    std::ofstream(path, std::ios::binary | std::ios::app) << "d";  // a new size: a new stamp
+    g_nowMs = ask.atMs;
+    const std::string& seen = ask.byProcess ? cache.SignatureOfProcess(ask.processId, path) : cache.SignatureOf(path);
+    if (ask.expectOld) {
+      EXPECT_EQ(seen, abc);
+    } else {
+      EXPECT_EQ(seen, MakeAppSignature(path));
+    }
+  }
+}
+
+// Several processes of one program each keep their confirmation; a changed file ends them all.
+TEST_F(AppSignatureCacheTest, ConfirmationsOfSeveralProcessesLastUntilTheFileChanges) {
+  AppSignatureCache cache(16, &CountedSignature, &FakeMilliseconds);
+  const std::string path = WriteOld("app.exe", "abc");
+  for (std::uint32_t process = 1; process <= 4; ++process) cache.SignatureOfProcess(process, path);
+  EXPECT_EQ(g_computations, 1);
+  WriteOld("app.exe", "abcd");
+  for (std::uint32_t process = 1; process <= 4; ++process) {
+    EXPECT_EQ(cache.SignatureOfProcess(process, path), "03-01-50-98-3C-D2-4F-B0-D6-96-3F-7D-28-E1-7F-72");
+  }
+  EXPECT_EQ(cache.SignatureOfProcess(5, path), MakeAppSignature(path)) << "a fifth process queries";
+  EXPECT_EQ(cache.SignatureOfProcess(1, path), MakeAppSignature(path)) << "the file changed: confirmations end";
+  EXPECT_EQ(g_computations, 2);
 }
