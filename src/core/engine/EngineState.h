@@ -7,7 +7,6 @@ namespace palisor::engine {
 struct EngineState {
   bool networkBusy = false;  // a network event is being decided
   bool systemBusy = false;   // a signature is computed or a system prompt is prepared or shown
-  bool systemVerdict = false;  // verdict of the system event being decided (true = PASS)
 
   bool Busy() const { return networkBusy || systemBusy; }
 };

@@ -111,7 +111,6 @@ void EventDispatcher::HandleSystemEvent(const void* data) {
   } catch (...) {
     errors_.ReportError("Unknown error while deciding a system event");
   }
-  state_.systemVerdict = pass;
   CellWrites(memory_, systemRecord_.processId)
       .Byte(systemRecord_.verdictCell, pass ? kVerdictPass : kVerdictDrop)
       .Byte(systemRecord_.answerCell, kAnswerDecided)

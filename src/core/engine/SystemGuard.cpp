@@ -74,8 +74,7 @@ SystemGuard::SystemGuard(const settings::Settings& settings, EngineState& state,
       ownProcessId_(ownProcessId), allowedIndex_(lists.allowedApps), forbiddenIndex_(lists.forbiddenApps) {}
 
 bool SystemGuard::DecideSystemEvent(const events::SystemEventView& event) {
-  state_.systemVerdict = settings_.learningMode ? DecideInLearningMode(event) : DecideFromLists(event);
-  return state_.systemVerdict;
+  return settings_.learningMode ? DecideInLearningMode(event) : DecideFromLists(event);
 }
 
 // Everything passes, forbidden applications too; the application is recorded as allowed with

@@ -28,9 +28,8 @@ class SystemGuard final : public SystemEventHandler {
   // current verdict without asking. The prompt must outlive its use here.
   void SetPrompt(SystemPrompt* prompt) { prompt_ = prompt ? prompt : &presetPrompt_; }
 
-  // Decides one event and returns its verdict (true = PASS), which is also left in the engine
-  // state's system verdict. Sets the system busy flag before asking the user and leaves it
-  // set: the dispatcher clears it once the verdict is written back.
+  // Decides one event and returns its verdict (true = PASS). Sets the system busy flag before
+  // asking the user and leaves it set: the dispatcher clears it once the verdict is written back.
   bool DecideSystemEvent(const events::SystemEventView& event) override;
 
  private:
