@@ -149,6 +149,7 @@ if [ "$win_ok" -eq 1 ]; then
   bench guarded-start python3 tests/e2e/bench_guarded_start.py 3
   bench process-list python3 tests/e2e/bench_process_list.py 20 2
   bench load python3 tests/e2e/bench_load.py 4 200
+  bench idle-cpu python3 tests/e2e/bench_idle_cpu.py 3
   bench startup bash scripts/startup-bench.sh "$WIN_BUILD" 1
   count "Wine benchmarks" "$bench_passed" "$bench_failed"
 fi

@@ -1,8 +1,12 @@
-"""Palisor.exe killed at a bad moment: while it rewrites a large rule list. The next Palisor loads
-the list whole: the old one or the new one, never a torn file."""
+"""Palisor.exe killed at a bad moment: while it rewrites a large rule list, while a prompt waits for
+the user. The next Palisor loads the list whole (the old one or the new one, never a torn file), and
+a program that waited goes on and is guarded by the next Palisor."""
+import time
 import unittest
 
-from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, start_tool, tool, wait_until
+from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, kill_programs, start_tool, tool, wait_until
+from hook_fixtures import WSAEACCES, LineReader, finish, start_server
+from test_hook_palisor import ALLOW_EVERYTHING, RunningPalisor
 
 
 def rule(app, port):
@@ -33,6 +37,57 @@ class KilledDuringARewriteTest(unittest.TestCase):
                 loaded = program.read_records("NetRules.txt", 9)
                 self.assertIn(len(loaded), (self.COUNT, self.COUNT - 1))
                 self.assertEqual(loaded, rules if len(loaded) == self.COUNT else rules[1:], "the old list or the new one")
+
+
+# How long a hooked call waits for the firewall's answer: the prompt's 60 s and 5 s more.
+ANSWER_TIMEOUT_S = 65
+
+
+class KilledDuringAPromptTest(unittest.TestCase):
+    def ask(self, port):
+        """Starts a server and a hooked client whose connection no rule decides, and waits for its
+        prompt; returns the client and the server's (process, reader)."""
+        server = start_server(port, "--timeout", 120000)
+        client = start_tool("tcpclient", port, "--await-hook", 30000, "--repeat", 0)
+        shown = tool("wintool", "wait-window", "TForm2", "NETWORK GUARD", 30000, timeout=60)
+        self.assertEqual(shown.returncode, 0, "the prompt did not show")
+        return client, server
+
+    def test_the_waiting_program_goes_on_and_the_next_palisor_decides_its_calls(self):
+        with ProgramDir("fault-prompt") as program:
+            program.write_records("NetRules.txt", [rule("TCPSERVER.EXE", 0)])
+            program.write_records("AllowedApps.txt", [ALLOW_EVERYTHING])
+            first = RunningPalisor(program)
+            try:
+                client, server = self.ask(6611)
+                killed_at = time.monotonic()
+                self.assertTrue(kill_programs("Palisor.exe"), "Palisor.exe did not end when killed")
+                reader = LineReader(client)
+                went_on = reader.wait_for("connect", timeout=ANSWER_TIMEOUT_S + 30)
+                waited = time.monotonic() - killed_at
+                finish(*server)
+                # The hook waits for an answer at most ANSWER_TIMEOUT_S; a vanished firewall ends the
+                # wait at once or, when the system takes its time to tell, within that bound.
+                self.assertLess(waited, ANSWER_TIMEOUT_S, "the waiting program went on only after %.1f s" % waited)
+                self.assertTrue(went_on.startswith("connect ok"), "a call left without an answer proceeds")
+            finally:
+                first.stop()
+            second = RunningPalisor(program)  # the same prefix: its programs met the first one's hooks
+            try:
+                client, server = self.ask(6612)
+                clicked = []
+                deadline = time.monotonic() + 60
+                while client.poll() is None and time.monotonic() < deadline:
+                    # A press that comes before the prompt's modal loop runs is lost: press again
+                    # while the program still waits for its answer.
+                    clicked += tool("promptclicker", "TForm2", "NETWORK GUARD", 5000, "DROP").stdout.splitlines()
+                refused = LineReader(client).rest(timeout=60)
+                self.assertIn("clicked: DROP", clicked)
+                server[0].kill()  # it waits for a connection that was refused
+                server[0].wait(timeout=60)
+                self.assertTrue(any(line.startswith("connect error=%d " % WSAEACCES) for line in refused), refused)
+            finally:
+                second.stop()
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 
 #include "win32/platform/UniqueHandle.h"
 
+#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -49,14 +50,18 @@ bool InScope(DWORD processId, PSID user, hooking::TargetScope scope) {
 
 }  // namespace
 
+// EnumProcesses asks for the ids alone: cheaper than a snapshot, which copies every process's
+// name and counts and, under Wine, builds a shared section for them.
 std::vector<DWORD> RunningProcessIds() {
-  std::vector<DWORD> ids;
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (snapshot.get() == INVALID_HANDLE_VALUE) return ids;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot.get(), &entry); more; more = Process32Next(snapshot.get(), &entry)) {
-    ids.push_back(entry.th32ProcessID);
+  std::vector<DWORD> ids(512);
+  for (;;) {
+    DWORD bytes = 0;
+    if (!EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return {};
+    if (bytes < ids.size() * sizeof(DWORD)) {  // all fitted: a full buffer may have cut the list
+      ids.resize(bytes / sizeof(DWORD));
+      break;
+    }
+    ids.resize(ids.size() * 2);
   }
   std::sort(ids.begin(), ids.end());
   return ids;

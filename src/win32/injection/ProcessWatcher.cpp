@@ -65,7 +65,7 @@ DWORD ProcessWatcher::WaitTime() const {
 
 void ProcessWatcher::Watch() {
   ULONGLONG nextPoll = 0;
-  for (unsigned poll = 1;; ) {
+  for (;;) {
     std::vector<HANDLE> handles{stop_};
     for (const NewProcess& p : inFlight_) {
       if (p.started && p.placement->Pending() && handles.size() < MAXIMUM_WAIT_OBJECTS) {
@@ -76,15 +76,18 @@ void ProcessWatcher::Watch() {
     if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
     std::erase_if(inFlight_, [this](NewProcess& p) { return Advance(p); });
     if (GetTickCount64() >= nextPoll) {
-      Poll(poll++);
+      Poll();
       nextPoll = GetTickCount64() + kWatchIntervalMs;
     }
   }
 }
 
-void ProcessWatcher::Poll(unsigned poll) {
+void ProcessWatcher::Poll() {
   const std::vector<DWORD> running = RunningProcessIds();
-  ForgetEnded(running, poll % kExitLookPolls == 0);
+  const ULONGLONG now = GetTickCount64();
+  const bool lookAtExits = now >= nextExitLook_;
+  if (lookAtExits) nextExitLook_ = now + kExitLookMs;
+  ForgetEnded(running, lookAtExits);
   for (DWORD id : running) {
     if (!known_.count(id) && Adopt(id)) Remember(id);
   }

@@ -1,14 +1,17 @@
 // Places the hook library into processes started while the firewall runs. A hooked parent places
-// it into its children itself before they run; the watcher is for the others. A thread of the
-// firewall's process looks at the process list every few milliseconds. A new process of the
-// target set is first held at its program's entry point (EntryTrap), then gets the library;
-// several placements run at once, so that a slow one does not let other new programs start
-// unguarded. A program found before it started runs guarded from its first call; one found later
-// (it started within the last few milliseconds) is guarded from then on. A child whose hooked
-// parent placed the library already is placed again harmlessly: the second placement gives its
-// reference back, and hands the library this firewall's secret for it (the parent's placement
-// handed none). A placed process is registered in `secrets` and forgotten once it ended, before
-// the watcher lets go of its handle.
+// it into its children itself before they run; the watcher is for the others: programs whose
+// parent is not guarded. A thread of the firewall's process looks at the process list every
+// quarter second. (A snapshot works from XP on and under Wine; a subscription to process starts
+// through the system's event tracing or WMI may deliver an event a second late, when its buffers
+// are flushed, which is later than this look; a kernel notification needs a driver.) A new
+// process of the target set is first held at its program's entry point (EntryTrap), then gets
+// the library; several placements run at once, so that a slow one does not let other new
+// programs start unguarded. A program found before it started runs guarded from its first call;
+// one found later (it started within the last quarter second) is guarded from then on. A child
+// whose hooked parent placed the library already is placed again harmlessly: the second
+// placement gives its reference back, and hands the library this firewall's secret for it (the
+// parent's placement handed none). A placed process is registered in `secrets` and forgotten
+// once it ended, before the watcher lets go of its handle.
 #pragma once
 
 #include <windows.h>
@@ -25,12 +28,12 @@
 
 namespace palisor::win32 {
 
-inline constexpr DWORD kWatchIntervalMs = 15;
+inline constexpr DWORD kWatchIntervalMs = 250;
+// How often the remembered processes are checked for having exited (one wait each).
+inline constexpr ULONGLONG kExitLookMs = 1000;
 // How long (looked at once a millisecond) a process too new to be held at its entry point is
 // waited for before the library is placed into it without holding it.
 inline constexpr ULONGLONG kEarlyLookMs = 200;
-// Every that many polls the remembered processes are checked for having exited.
-inline constexpr unsigned kExitLookPolls = 20;
 
 class ProcessWatcher {
  public:
@@ -56,7 +59,7 @@ class ProcessWatcher {
 
   static DWORD WINAPI Run(LPVOID self);
   void Watch();
-  void Poll(unsigned poll);
+  void Poll();
   void Remember(DWORD processId);
   void ForgetEnded(const std::vector<DWORD>& running, bool lookAtExits);
   // False when the process could not be opened for a reason that may pass: look again next time.
@@ -73,6 +76,7 @@ class ProcessWatcher {
   // The processes handled, each with a handle that keeps its id from being given to a new
   // process while it is remembered (ids of ended processes are soon reused).
   std::map<DWORD, HANDLE> known_;
+  ULONGLONG nextExitLook_ = 0;
   std::vector<NewProcess> inFlight_;
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
