@@ -29,13 +29,23 @@ def count_sleepers():
     return len(tool("wintool", "pids", SLEEPER).stdout.split())
 
 
-def spawn_sleepers(count):
-    # The copies keep the caller's output open under Wine: their ids go to a file, not a pipe.
-    with tempfile.TemporaryFile("w+") as ids:
-        subprocess.run([WINE, str(TOOLS / SLEEPER), "spawn", str(count), "600"], env=session().env, stdout=ids,
-                       stderr=subprocess.DEVNULL, timeout=600, check=True)
-        ids.seek(0)
-        return len(ids.read().split())
+def spawn_sleepers(count, attempts=3):
+    """Starts `count` sleepers; returns how many run. A busy Wine now and then refuses one
+    CreateProcess: the rest are started by the next attempt, and the last refusal is reported."""
+    started = 0
+    for _ in range(attempts):
+        # The copies keep the caller's output open under Wine: their ids go to a file, not a pipe.
+        with tempfile.TemporaryFile("w+") as ids, tempfile.TemporaryFile("w+") as errors:
+            done = subprocess.run([WINE, str(TOOLS / SLEEPER), "spawn", str(count - started), "600"],
+                                  env=session().env, stdout=ids, stderr=errors, timeout=600)
+            ids.seek(0)
+            started += len(ids.read().split())
+            errors.seek(0)
+            refusal = errors.read().strip()
+        if done.returncode == 0 or started >= count:
+            return started
+        print("  (%s; %d of %d started)" % (refusal or "sleeper spawn failed", started, count))
+    raise RuntimeError("could not start %d sleepers: %s" % (count, refusal))
 
 
 def end_sleepers():

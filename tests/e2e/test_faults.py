@@ -4,13 +4,14 @@ a program that waited goes on and is guarded by the next Palisor."""
 import time
 import unittest
 
-from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, kill_programs, start_tool, tool, wait_until
+from harness import DEFAULT_SETTINGS, Palisor, ProgramDir, kill_programs, parse_fields, start_tool, tool, wait_until
 from hook_fixtures import WSAEACCES, LineReader, finish, start_server
-from test_hook_palisor import ALLOW_EVERYTHING, RunningPalisor
+from bench_load import DROP_PORT, PASS_PORT, packet_log_counts
+from test_hook_palisor import ALLOW_EVERYTHING, PASS_EVERYTHING, RunningPalisor
 
 
-def rule(app, port):
-    return [app, "ANY", "0.0.0.0", "0", "0.0.0.0", str(port), "PASS", "ANY", "0"]
+def rule(app, port, action="PASS"):
+    return [app, "ANY", "0.0.0.0", "0", "0.0.0.0", str(port), action, "ANY", "0"]
 
 
 class KilledDuringARewriteTest(unittest.TestCase):
@@ -86,6 +87,51 @@ class KilledDuringAPromptTest(unittest.TestCase):
                 server[0].kill()  # it waits for a connection that was refused
                 server[0].wait(timeout=60)
                 self.assertTrue(any(line.startswith("connect error=%d " % WSAEACCES) for line in refused), refused)
+            finally:
+                second.stop()
+
+
+
+class KilledUnderLoadTest(unittest.TestCase):
+    PROGRAMS, CALLS = 4, 3000
+
+    def test_every_program_goes_on_and_the_next_palisor_starts_on_whole_files(self):
+        with ProgramDir("fault-load") as program:
+            net_rules = [rule("*.*", DROP_PORT, "DROP"), PASS_EVERYTHING]
+            content_rules = [["FORBIDDEN", "DROP"]]
+            program.write_records("NetRules.txt", net_rules)
+            program.write_records("ContentRules.txt", content_rules)
+            learning = {"Enable system profiling": "yes"}
+            palisor = RunningPalisor(program, **learning, **{"Enable traffic logging": "yes"})
+            try:
+                clients = [start_tool("loadclient", self.CALLS, PASS_PORT, DROP_PORT, "--await-hook", 120000)
+                           for _ in range(self.PROGRAMS)]
+                # Killed in the middle: the packet log and the learnt entries are being written.
+                self.assertTrue(wait_until(lambda: len(program.read_bytes("NetLog.txt") or b"") > 50000, 300),
+                                "the programs' calls were not logged")
+                killed_at = time.monotonic()
+                self.assertTrue(kill_programs("Palisor.exe"), "Palisor.exe did not end when killed")
+                outputs = [client.communicate(timeout=ANSWER_TIMEOUT_S + 120)[0] for client in clients]
+                went_on = time.monotonic() - killed_at
+            finally:
+                palisor.stop()
+            reports = [line for out in outputs for line in out.splitlines() if line.startswith("load ")]
+            self.assertEqual(len(reports), self.PROGRAMS, "every program made all its calls and reported")
+            self.assertLess(went_on, ANSWER_TIMEOUT_S + 60, "the programs went on within the answer's bound")
+            counts, torn = packet_log_counts(program.read_bytes("NetLog.txt"))
+            self.assertEqual(torn, 0, "the packet log holds whole records only")
+            learnt = program.read_records("AllowedApps.txt", 4)
+            self.assertTrue(learnt and all(len(entry) == 4 for entry in learnt), learnt)
+            self.assertIn("LOADCLIENT.EXE", [entry[0] for entry in learnt])
+
+            second = RunningPalisor(program, **learning)  # starts on the files the first one left
+            try:
+                self.assertEqual(program.read_records("NetRules.txt", 9), net_rules)
+                self.assertEqual(program.read_records("ContentRules.txt", 2), content_rules)
+                self.assertEqual(program.read_records("AllowedApps.txt", 4)[:len(learnt)], learnt)
+                # Its rules decide: passes pass, the rule's and the content filter's drops are refused.
+                report = parse_fields(tool("loadclient", 40, PASS_PORT, DROP_PORT, "--await-hook", 30000).stdout)
+                self.assertEqual((report["hooked"], report["calls"], report["wrong"]), (1, 40, 0), report)
             finally:
                 second.stop()
 
