@@ -7,6 +7,7 @@
 #include "hook/HookRuntime.h"
 #include "hook/OwnFirewall.h"
 #include "win32/injection/EntryTrap.h"
+#include "win32/injection/ProcessSelection.h"
 #include "win32/injection/RemotePlacement.h"
 
 namespace palisor::hook {
@@ -26,14 +27,6 @@ win32::HookLibraryLayout OwnLayout() {
   return layout;
 }
 
-// On a 64-bit system this 32-bit library fits only a 32-bit (WoW64) child; on a 32-bit system
-// every process is one.
-bool CanHost(HANDLE child) {
-  BOOL own = FALSE, theirs = FALSE;
-  if (!IsWow64Process(GetCurrentProcess(), &own) || !own) return true;
-  return IsWow64Process(child, &theirs) && theirs;
-}
-
 void Place(win32::RemotePlacement& placement) {
   if (!placement.Start()) return;
   const ULONGLONG deadline = GetTickCount64() + platform::kHookWaitLimitMs;
@@ -48,7 +41,7 @@ void Place(win32::RemotePlacement& placement) {
 void PlaceIntoChild(const PROCESS_INFORMATION& child, bool keepSuspended) {
   const win32::HookLibraryLayout layout = OwnLayout();
   HANDLE own = nullptr;
-  if (layout.path.empty() || !layout.loadLibraryA || !CanHost(child.hProcess) ||
+  if (layout.path.empty() || !layout.loadLibraryA || !win32::LibraryFits(child.hProcess) ||
       !DuplicateHandle(GetCurrentProcess(), child.hProcess, GetCurrentProcess(), &own, 0, FALSE,
                        DUPLICATE_SAME_ACCESS)) {
     if (!keepSuspended) ResumeThread(child.hThread);

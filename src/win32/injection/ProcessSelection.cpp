@@ -12,9 +12,10 @@
 namespace palisor::win32 {
 namespace {
 
-bool IsWow64(HANDLE process) {
+Wow64 Wow64Of(HANDLE process) {
   BOOL wow64 = FALSE;
-  return IsWow64Process(process, &wow64) && wow64;
+  if (!IsWow64Process(process, &wow64)) return Wow64::Unknown;
+  return wow64 ? Wow64::Yes : Wow64::No;
 }
 
 // The user SID of a process's token, copied into `buffer`; null when the token cannot be read.
@@ -79,6 +80,14 @@ HANDLE OpenForPlacement(DWORD processId, DWORD& error) {
   return process;
 }
 
+bool LibraryFits(Wow64 own, Wow64 process) {
+  if (own == Wow64::Unknown) return true;
+  if (process == Wow64::Unknown) return own == Wow64::No;
+  return process == own;
+}
+
+bool LibraryFits(HANDLE process) { return LibraryFits(Wow64Of(GetCurrentProcess()), Wow64Of(process)); }
+
 OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
   if (processId == 0) return {TargetCheck::NotTarget};
   if (processId == GetCurrentProcessId() && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
@@ -91,9 +100,7 @@ OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
   }
   DWORD exitCode = 0;
   if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return {TargetCheck::NotTarget};
-  // On a 64-bit system this 32-bit library fits only the other 32-bit (WoW64) processes; on a
-  // 32-bit system every process is one.
-  if (IsWow64(GetCurrentProcess()) && !IsWow64(process.get())) return {TargetCheck::NotTarget};
+  if (!LibraryFits(process.get())) return {TargetCheck::NotTarget};
   std::vector<std::uint8_t> userBuffer;
   PSID user = UserOf(process.get(), userBuffer);
   if (!targets.includeServiceAccounts) {

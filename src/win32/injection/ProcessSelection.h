@@ -35,9 +35,22 @@ struct OpenedProcess {
 inline constexpr DWORD kPlacementAccess = PROCESS_CREATE_THREAD | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION |
                                           PROCESS_VM_WRITE | PROCESS_VM_READ | SYNCHRONIZE;
 
+// Whether a process runs under WoW64 (a 32-bit program on 64-bit Windows), as far as it can be told.
+enum class Wow64 { Yes, No, Unknown };
+
+// Whether the hook library, built for the same architecture as this program, can go into a
+// process: only when both run under WoW64 or neither does (a library of the other width fails
+// to load, and a remote thread started at this program's LoadLibraryA would crash a process of
+// the other width). A program that cannot tell its own state runs where WoW64 does not exist:
+// every process is like it. A process whose state cannot be told (Wine tells it only once the
+// process runs; Windows always does) is taken to be native: the library fits it when this
+// program is native too, and a WoW64 program leaves it alone.
+bool LibraryFits(Wow64 own, Wow64 process);
+bool LibraryFits(HANDLE process);
+
 // Opens process `processId` when it belongs to `targets`: not this process (unless included),
 // in the target set's scope, not run by a built-in service account (unless included), and able
-// to load this 32-bit library.
+// to load this library (LibraryFits).
 OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets);
 
 // Opens a process with kPlacementAccess whatever its kind; null when it cannot be.
