@@ -147,5 +147,29 @@ class KilledUnderLoadTest(unittest.TestCase):
                 second.stop()
 
 
+
+class GuardedProgramsEndInsideTheirCallsTest(unittest.TestCase):
+    def test_palisor_stays_up_and_goes_on_deciding(self):
+        with ProgramDir("fault-ended-programs") as program:
+            program.write_records("NetRules.txt", [rule("*.*", DROP_PORT, "DROP"), PASS_EVERYTHING])
+            program.write_records("ContentRules.txt", [["FORBIDDEN", "DROP"]])
+            palisor = RunningPalisor(program, **{"Enable traffic logging": "yes", "Enable system profiling": "yes"})
+            try:
+                clients = [start_tool("loadclient", 100000, PASS_PORT, DROP_PORT, "--await-hook", 120000)
+                           for _ in range(4)]
+                self.assertTrue(wait_until(lambda: len(program.read_bytes("NetLog.txt") or b"") > 30000, 300),
+                                "the programs' calls were not logged")
+                # Ended abruptly, as by a crash, with calls of theirs being decided: Palisor reads
+                # their payloads and writes their answers into processes that are gone.
+                self.assertTrue(kill_programs("loadclient.exe"), "the programs did not end")
+                for client in clients:
+                    client.wait(timeout=60)
+                self.assertTrue(palisor.palisor.running(), "Palisor.exe ended with the programs")
+                report = parse_fields(tool("loadclient", 40, PASS_PORT, DROP_PORT, "--await-hook", 30000).stdout)
+                self.assertEqual((report["hooked"], report["calls"], report["wrong"]), (1, 40, 0), report)
+            finally:
+                palisor.stop()
+
+
 if __name__ == "__main__":
     unittest.main()
