@@ -51,11 +51,16 @@ def log_messages(program):
     return [line.split(" : ", 1)[1] for line in program.read_lines("SysLog.txt") if " : " in line]
 
 
+# A socket tool started from here has no guarded parent: it waits for the firewall's watcher to
+# place the hook library (a look every quarter second) before its first call.
+AWAIT_WATCHER = ("--await-hook", 10000)
+
+
 def guarded_run(name, *args, attempts=10):
-    """Runs a socket tool and returns its output. The firewall's watcher may reach a program that
-    was started a moment ago only after its first calls ("hooked=0"); such a run is repeated."""
+    """Runs a socket tool and returns its output. A program the watcher reached only after its
+    first calls ("hooked=0", e.g. on a machine too busy for the wait) is run again."""
     for _ in range(attempts):
-        output = tool(name, *args, timeout=120).stdout
+        output = tool(name, *args, *AWAIT_WATCHER, timeout=120).stdout
         if "hooked=0" not in output:
             return output
         time.sleep(0.2)
@@ -74,7 +79,7 @@ def connect_and_send(port, message="hello"):
 
 def wait_until_new_programs_are_guarded(timeout=30.0):
     """New processes carry the hook once the firewall's watcher runs; a probe connects to a closed port."""
-    if not wait_until(lambda: "hooked=1" in tool("tcpclient", BASE_PORT + 7).stdout, timeout):
+    if not wait_until(lambda: "hooked=1" in tool("tcpclient", BASE_PORT + 7, *AWAIT_WATCHER).stdout, timeout):
         raise AssertionError("programs started now are not guarded")
 
 
@@ -83,7 +88,7 @@ def connect_to_server(port):
     server takes one connection, so a repeated run (see guarded_run) gets a server of its own."""
     for _ in range(10):
         server, reader = start_server(port)
-        client = tool("tcpclient", port, "--message", "through").stdout
+        client = tool("tcpclient", port, "--message", "through", *AWAIT_WATCHER).stdout
         finish(server, reader)
         if "hooked=0" not in client:
             break

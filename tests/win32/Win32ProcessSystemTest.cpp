@@ -34,6 +34,26 @@ TEST(Win32ProcessSystem, PathsStayRightWhenKnownFromAnEarlierRefresh) {
   }
 }
 
+// With read rights the path is read from the process's memory; with limited query rights only (a
+// protected process, or one of the other width) the system is asked for it: the same path.
+TEST(Win32ProcessSystem, ThePathIsReadWithFullOrWithLimitedQueryRights) {
+  Win32ProcessSystem system;
+  struct Case {
+    const char* what;
+    DWORD access;
+  } cases[] = {
+      {"query and read rights", PROCESS_QUERY_INFORMATION | PROCESS_VM_READ},
+      {"limited query rights only", PROCESS_QUERY_LIMITED_INFORMATION},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HANDLE process = OpenProcess(c.access, FALSE, GetCurrentProcessId());
+    ASSERT_NE(process, nullptr);
+    EXPECT_EQ(system.ReadExecutablePath(process), OwnPath());
+    CloseHandle(process);
+  }
+}
+
 TEST(Win32ProcessSystem, AProcessThatHasEndedHasNoPathAndCannotBeTerminated) {
   Win32ProcessSystem system;
   std::string self = OwnPath();

@@ -11,6 +11,7 @@ namespace {
 
 constexpr DWORD kSnapshotFlags = 15;          // processes, threads, modules and heaps
 constexpr DWORD kAllAccessOfOldSystems = 2035711;  // PROCESS_ALL_ACCESS as Windows 2000/XP define it
+constexpr DWORD kQueryLimitedInformation = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION, Vista on
 static_assert(sizeof(PROCESSENTRY32) == (sizeof(void*) == 4 ? 296 : 304), "the ANSI process entry");
 
 }  // namespace
@@ -20,6 +21,8 @@ Win32ProcessSystem::Win32ProcessSystem() {
     getModuleFileNameEx_ = reinterpret_cast<GetModuleFileNameExAFn>(
         reinterpret_cast<void*>(GetProcAddress(psapi, "GetModuleFileNameExA")));
   }
+  queryFullProcessImageName_ = reinterpret_cast<QueryFullProcessImageNameAFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
 }
 
 bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entries) {
@@ -40,7 +43,8 @@ bool Win32ProcessSystem::TakeSnapshot(std::vector<platform::ProcessEntry>& entri
 }
 
 std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
-  const UniqueHandle owned(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  UniqueHandle owned(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!owned) owned.reset(OpenProcess(kQueryLimitedInformation, FALSE, processId));  // protected, elevated
   HANDLE process = owned.get();
   if (!process) return {};
   FILETIME creation{}, exit{}, kernel{}, user{};
@@ -63,8 +67,13 @@ std::string Win32ProcessSystem::ExecutablePath(std::uint32_t processId) {
 
 std::string Win32ProcessSystem::ReadExecutablePath(void* process) const {
   char path[MAX_PATH] = {};
-  unsigned long length = getModuleFileNameEx_ ? getModuleFileNameEx_(process, nullptr, path, MAX_PATH) : 0;
-  return length == 0 ? std::string() : std::string(path);
+  const unsigned long length = getModuleFileNameEx_ ? getModuleFileNameEx_(process, nullptr, path, MAX_PATH) : 0;
+  if (length != 0) return std::string(path);
+  unsigned long size = MAX_PATH;
+  if (queryFullProcessImageName_ && queryFullProcessImageName_(process, 0, path, &size) && size > 0) {
+    return std::string(path, size);
+  }
+  return {};
 }
 
 std::uint32_t Win32ProcessSystem::Terminate(std::uint32_t processId) {
