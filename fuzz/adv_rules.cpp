@@ -104,7 +104,7 @@ std::string ConversionMessage(const std::string& text) {
 std::string ApplyAndCheck(AdvancedRules& rules, RecordingLibrary& library) {
   std::string error;
   try {
-    rules.Applyrules1Click();
+    rules.ApplyRules();
   } catch (const packetfilter::IntegerConversionError& e) {
     error = e.what();
   }
@@ -195,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool portsConvert = support::TryStrToInt(sourcePort, port) && support::TryStrToInt(destinationPort, port);
   bool threw = false;
   try {
-    rules.pAdvNetGuardClick(editor);
+    rules.AddRule(editor);
   } catch (const packetfilter::IntegerConversionError&) {
     threw = true;
   }
@@ -220,12 +220,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool selected = rules.rulesGrid.HasSelection();
   const std::size_t count = rules.rulesGrid.Count();
   try {
-    rules.Deleterule2Click();
+    rules.DeleteSelectedRule();
   } catch (const packetfilter::IntegerConversionError&) {
   }
   FUZZ_CHECK(rules.rulesGrid.Count() == count - (selected ? 1 : 0), "Delete rule removed the wrong number of rows");
   if (selected) FUZZ_CHECK(Directory().Read(AdvancedRules::kFileName) == FileOf(rules.rulesGrid), "the file after Delete rule");
-  rules.Clearrules1Click();
+  rules.ClearRules();
   FUZZ_CHECK(rules.rulesGrid.Empty() && library.rules.empty(), "Clear rules left rules");
   FUZZ_CHECK(Directory().Read(AdvancedRules::kFileName).empty(), "the file after Clear rules is not empty");
   return 0;

@@ -153,10 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The menu item twice is no change.
   settings::Settings toggled = read;
-  settings::enableprofilingmode1Click(toggled);
+  settings::ToggleLearningMode(toggled);
   FUZZ_CHECK(toggled.learningMode != read.learningMode && toggled.profilingMenuChecked == toggled.learningMode,
         "the profiling menu item did not invert learning mode");
-  settings::enableprofilingmode1Click(toggled);
+  settings::ToggleLearningMode(toggled);
   FUZZ_CHECK(toggled.learningMode == read.learningMode, "the profiling menu item twice changed learning mode");
   return 0;
 }

@@ -53,7 +53,7 @@ void AdvancedRules::SaveAdvRules() {
 
 bool AdvancedRules::cbAdvProtoChange(int protocolIndex) { return protocolIndex == 2 || protocolIndex == 3; }
 
-void AdvancedRules::pAdvNetGuardClick(const AdvancedRuleEditor& editor) {
+void AdvancedRules::AddRule(const AdvancedRuleEditor& editor) {
   if (!library_.Has(FilterEntry::AddRule)) return;
   RuleArguments rule;
   rule.protocol = ProtocolOfEntry(editor.protocolIndex);
@@ -97,13 +97,13 @@ void AdvancedRules::HandRowsToLibrary() {
   }
 }
 
-void AdvancedRules::Applyrules1Click() {
+void AdvancedRules::ApplyRules() {
   if (library_.Has(FilterEntry::ClearRules)) library_.ClearRules();
   HandRowsToLibrary();
   Log("Advanced traffic filter rules applied successfully");
 }
 
-void AdvancedRules::Deleterule2Click() {
+void AdvancedRules::DeleteSelectedRule() {
   if (!rulesGrid.HasSelection()) return;
   rulesGrid.RemoveAt(static_cast<std::size_t>(rulesGrid.Selected()));
   // The file follows the list before the rows are handed over: a bad row that ends the hand-over
@@ -114,15 +114,15 @@ void AdvancedRules::Deleterule2Click() {
   Log("Advanced traffic filter rule deleted");
 }
 
-void AdvancedRules::Clearrules1Click() {
+void AdvancedRules::ClearRules() {
   if (library_.Has(FilterEntry::ClearRules)) library_.ClearRules();
   rulesGrid.Clear();
   file_.Truncate();
 }
 
-void AdvancedRules::Saverules2Click() { SaveAdvRules(); }
+void AdvancedRules::SaveRules() { SaveAdvRules(); }
 
-bool AdvancedRules::pStartFwlClick() {
+bool AdvancedRules::ToggleFilter() {
   advFilterRunning_ = !advFilterRunning_;
   if (advFilterRunning_) {
     StartFilter();
@@ -140,7 +140,7 @@ void AdvancedRules::StartFilter() {
   }
   Log("Advanced firewall started succesfully");
   try {
-    Applyrules1Click();
+    ApplyRules();
   } catch (const IntegerConversionError& error) {
     errors_.ReportError(error.what());
     return;

@@ -50,20 +50,20 @@ class AdvancedRules {
   // True when the port fields are to be set to "0" (a new choice of "6 - TCP" or "17 - UDP").
   static bool cbAdvProtoChange(int protocolIndex);
   // "Add Rule". Throws IntegerConversionError for a port that is not an integer.
-  void pAdvNetGuardClick(const AdvancedRuleEditor& editor);
+  void AddRule(const AdvancedRuleEditor& editor);
   // "Apply rules". Throws IntegerConversionError at the first row that does not convert.
-  void Applyrules1Click();
+  void ApplyRules();
   // "Delete rule": the row goes from the list and the file, then the remaining rows replace the
   // filter's. Throws IntegerConversionError like Apply rules, without the log line.
-  void Deleterule2Click();
+  void DeleteSelectedRule();
   // "Clear rules".
-  void Clearrules1Click();
+  void ClearRules();
   // "Save rules".
-  void Saverules2Click();
+  void SaveRules();
   // The packet filter's start or stop, on every start and stop of the firewall. Returns whether
   // the nine editor controls are enabled. A conversion error while the rules are applied is
   // reported to the error sink and leaves the editor disabled.
-  bool pStartFwlClick();
+  bool ToggleFilter();
 
   bool AdvFilterRunning() const { return advFilterRunning_; }
   bool EditorEnabled() const { return editorEnabled_; }

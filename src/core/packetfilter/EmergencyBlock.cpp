@@ -65,7 +65,7 @@ void EmergencyBlock::Resume() {
   if (library_.Has(FilterEntry::ClearRules)) library_.ClearRules();
   face_ = kResumedFace;
   try {
-    advancedRules_.Applyrules1Click();
+    advancedRules_.ApplyRules();
   } catch (const IntegerConversionError& error) {
     errors_.ReportError(error.what());
     return;

@@ -34,7 +34,7 @@ const stores::Row* ProcessMonitor::SelectedRow() const {
   return grid.HasSelection() ? &grid.At(static_cast<std::size_t>(grid.Selected())) : nullptr;
 }
 
-std::optional<std::string> ProcessMonitor::Closeprocess1Click() {
+std::optional<std::string> ProcessMonitor::CloseSelectedProcess() {
   if (!shown_) return std::nullopt;
   const stores::Row* row = SelectedRow();
   const std::int32_t processId = row ? support::AuxStrToInt(row->Column(kId)) : 0;
@@ -55,17 +55,17 @@ bool ProcessMonitor::SelectedEntry(std::string& application, std::string& signat
   return true;
 }
 
-void ProcessMonitor::Allowthisprocess1Click() {
+void ProcessMonitor::AllowSelectedProcess() {
   std::string application, signature;
   if (SelectedEntry(application, signature)) lists_.AddAllowedApp(application, "*.*", signature, "ANY");
 }
 
-void ProcessMonitor::Denythisprocess1Click() {
+void ProcessMonitor::DenySelectedProcess() {
   std::string application, signature;
   if (SelectedEntry(application, signature)) lists_.AddForbiddenApp(application, "*.*", signature, "ANY");
 }
 
-std::uint32_t ProcessMonitor::Processlistupdatespeed1Click(const std::string& text) {
+std::uint32_t ProcessMonitor::SetRefreshInterval(const std::string& text) {
   // A negative number would become an interval of almost fifty days: it is refused like a text
   // that is no number.
   std::int32_t value = 0;

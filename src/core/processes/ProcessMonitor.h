@@ -43,16 +43,16 @@ class ProcessMonitor {
 
   // Terminates the selected process and refreshes. Returns the system's message for a failure,
   // which the window shows in a message box. Does nothing before the first refresh.
-  std::optional<std::string> Closeprocess1Click();
+  std::optional<std::string> CloseSelectedProcess();
 
   // Adds the selected process's executable (file name part in upper case, "*.*", its signature,
   // "ANY") to the allowed or the forbidden list; nothing for a row without a file name.
-  void Allowthisprocess1Click();
-  void Denythisprocess1Click();
+  void AllowSelectedProcess();
+  void DenySelectedProcess();
 
   // Timer4's interval: the text of the input box "Process list update speed [ms]". A text that is
   // not an integer leaves the interval unchanged. Returns the interval now in force.
-  std::uint32_t Processlistupdatespeed1Click(const std::string& text);
+  std::uint32_t SetRefreshInterval(const std::string& text);
   std::uint32_t Interval() const { return interval_; }
   bool ProcessListShown() const { return shown_; }
 

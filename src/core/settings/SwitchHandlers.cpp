@@ -2,15 +2,15 @@
 
 namespace palisor::settings {
 
-void cbLogAppClick(Settings& settings, bool checked) { settings.logSystemEvents = checked; }
+void SetLogSystemEvents(Settings& settings, bool checked) { settings.logSystemEvents = checked; }
 
-void cbLearningClick(Settings& settings, bool checked) {
+void SetLearningMode(Settings& settings, bool checked) {
   settings.learningMode = checked;
   settings.profilingMenuChecked = checked;
 }
 
-void enableprofilingmode1Click(Settings& settings) {
-  cbLearningClick(settings, !settings.learningMode);
+void ToggleLearningMode(Settings& settings) {
+  SetLearningMode(settings, !settings.learningMode);
   settings.profilingMenuChecked = settings.learningMode;
 }
 

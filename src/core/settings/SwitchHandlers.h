@@ -7,12 +7,12 @@
 namespace palisor::settings {
 
 // "Log system guard events" clicked.
-void cbLogAppClick(Settings& settings, bool checked);
+void SetLogSystemEvents(Settings& settings, bool checked);
 // "Enable learning mode" clicked: the profiling menu check mark follows it.
-void cbLearningClick(Settings& settings, bool checked);
+void SetLearningMode(Settings& settings, bool checked);
 // The menu item "Enable system profiling": inverts learning mode (as a click on its check box
 // would) and sets the menu check mark to the new state.
-void enableprofilingmode1Click(Settings& settings);
+void ToggleLearningMode(Settings& settings);
 
 // The logging level choice (rgVerbose) is shown exactly while system guard events are logged.
 inline bool LoggingLevelVisible(const Settings& settings) { return settings.logSystemEvents; }

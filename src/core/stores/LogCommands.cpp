@@ -6,13 +6,13 @@
 
 namespace palisor::stores {
 
-void LogCommands::Cleartrafficlog1Click() {
+void LogCommands::ClearTrafficLog() {
   trafficLog_.rows.Clear();
   trafficLog_.PacketLog().Truncate();
   systemLog_.AddSysLogLine(kTrafficLogClearedMessage);
 }
 
-bool LogCommands::Maxlogentries1Click(std::string_view enteredText) {
+bool LogCommands::SetMaxLogEntries(std::string_view enteredText) {
   std::int32_t value = 0;
   if (!support::TryStrToInt(enteredText, value)) {
     errors_.ReportError(support::InvalidIntegerMessage(enteredText).c_str());

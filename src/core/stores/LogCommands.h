@@ -23,14 +23,14 @@ class LogCommands {
       : systemLog_(systemLog), trafficLog_(trafficLog), maxLogEntries_(maxLogEntries), errors_(errors) {}
 
   // Empties SysLog, logs "SysLog cleared" and truncates "SysLog.txt".
-  void Clear1Click() { systemLog_.Clear1Click(); }
+  void ClearSystemLog() { systemLog_.Clear(); }
   // Empties TrafficLog, truncates "NetLog.txt" and logs "Traffic log cleared".
-  void Cleartrafficlog1Click();
+  void ClearTrafficLog();
   // The OK of the input dialog with the entered text: a 32-bit integer (leading blanks, a sign,
   // "$" or "0x" hexadecimal; no range check) becomes MaxLogEntries. Any other text leaves it as
   // it was and reports "'<text>' is not a valid integer value" to the error handler. Returns
   // whether the value was taken.
-  bool Maxlogentries1Click(std::string_view enteredText);
+  bool SetMaxLogEntries(std::string_view enteredText);
 
  private:
   SystemLog& systemLog_;

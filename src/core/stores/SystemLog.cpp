@@ -33,7 +33,7 @@ void SystemLog::AddSysLogLine(std::string_view message) {
 
 void SystemLog::AddErrorRow(std::string_view message) { rows.Append(MakeLine(message)); }
 
-void SystemLog::Clear1Click() {
+void SystemLog::Clear() {
   rows.Clear();
   AddSysLogLine(kClearedMessage);
   file_.Truncate();

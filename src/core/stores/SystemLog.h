@@ -33,7 +33,7 @@ class SystemLog {
   void AddErrorRow(std::string_view message);
   // "Clear system log" (Clear1Click): the list is left with the one row "SysLog cleared", the
   // file is truncated to empty and stays open.
-  void Clear1Click();
+  void Clear();
 
   StoreFile& File() { return file_; }
 

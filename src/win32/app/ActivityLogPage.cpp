@@ -49,8 +49,8 @@ void ActivityLogPage::BindLists() {
 bool ActivityLogPage::Command(int id, int notifyCode) {
   (void)notifyCode;
   switch (id) {
-    case ids::kClear1: firewall_.LogCommands().Clear1Click(); return true;
-    case ids::kClearTrafficLog1: firewall_.LogCommands().Cleartrafficlog1Click(); return true;
+    case ids::kClear1: firewall_.LogCommands().ClearSystemLog(); return true;
+    case ids::kClearTrafficLog1: firewall_.LogCommands().ClearTrafficLog(); return true;
     case ids::kAddWithDeny: AddWithDenyClick(); return true;
     case ids::kAddWithAllow: AddWithAllowClick(); return true;
     case ids::kBlockThisApplication1: Blockthisapplication1Click(); return true;

@@ -81,7 +81,7 @@ bool AdvancedNetworkGuardPage::ContextMenu(HWND control, POINT screen) {
 
 void AdvancedNetworkGuardPage::BindLists() { rulesGrid_.Bind(&firewall_.AdvancedRules().rulesGrid); }
 
-void AdvancedNetworkGuardPage::pStartFwlClick() { EnableEditor(firewall_.AdvancedRules().pStartFwlClick()); }
+void AdvancedNetworkGuardPage::pStartFwlClick() { EnableEditor(firewall_.AdvancedRules().ToggleFilter()); }
 
 void AdvancedNetworkGuardPage::cbAdvProtoChange() {
   if (!packetfilter::AdvancedRules::cbAdvProtoChange(cbAdvProto_.Selected())) return;
@@ -102,12 +102,12 @@ void AdvancedNetworkGuardPage::pAdvNetGuardClick() {
   editor.destinationIp = destinationIp;
   editor.destinationMask = destinationMask;
   editor.destinationPort = destinationPort;
-  firewall_.AdvancedRules().pAdvNetGuardClick(editor);
+  firewall_.AdvancedRules().AddRule(editor);
 }
 
-void AdvancedNetworkGuardPage::Applyrules1Click() { firewall_.AdvancedRules().Applyrules1Click(); }
-void AdvancedNetworkGuardPage::Clearrules1Click() { firewall_.AdvancedRules().Clearrules1Click(); }
-void AdvancedNetworkGuardPage::Deleterule2Click() { firewall_.AdvancedRules().Deleterule2Click(); }
-void AdvancedNetworkGuardPage::Saverules2Click() { firewall_.AdvancedRules().Saverules2Click(); }
+void AdvancedNetworkGuardPage::Applyrules1Click() { firewall_.AdvancedRules().ApplyRules(); }
+void AdvancedNetworkGuardPage::Clearrules1Click() { firewall_.AdvancedRules().ClearRules(); }
+void AdvancedNetworkGuardPage::Deleterule2Click() { firewall_.AdvancedRules().DeleteSelectedRule(); }
+void AdvancedNetworkGuardPage::Saverules2Click() { firewall_.AdvancedRules().SaveRules(); }
 
 }  // namespace palisor::win32

@@ -335,14 +335,14 @@ void MainWindow::Savesettings1Click() {
 }
 
 void MainWindow::enableprofilingmode1Click() {
-  settings::enableprofilingmode1Click(firewall_.Settings());
+  settings::ToggleLearningMode(firewall_.Settings());
   ShowSettings();
 }
 
 void MainWindow::Maxlogentries1Click() {
   std::string value = std::to_string(firewall_.MaxLogEntries());
   if (InputQuery(stores::LogCommands::kMaxLogEntriesCaption, "", value)) {
-    firewall_.LogCommands().Maxlogentries1Click(value);
+    firewall_.LogCommands().SetMaxLogEntries(value);
   }
 }
 

@@ -136,12 +136,12 @@ bool SystemGuardPage::ContextMenu(HWND control, POINT screen) {
 void SystemGuardPage::cbSyswatchClick() { firewall_.Settings().systemGuard = cbSyswatch_.Checked(); }
 
 void SystemGuardPage::cbLogAppClick() {
-  settings::cbLogAppClick(firewall_.Settings(), cbLogApp_.Checked());
+  settings::SetLogSystemEvents(firewall_.Settings(), cbLogApp_.Checked());
   host_.ShowSettings();
 }
 
 void SystemGuardPage::cbLearningClick() {
-  settings::cbLearningClick(firewall_.Settings(), cbLearning_.Checked());
+  settings::SetLearningMode(firewall_.Settings(), cbLearning_.Checked());
   host_.ShowSettings();
 }
 
@@ -169,15 +169,15 @@ void SystemGuardPage::Refresh1Click() {
 
 void SystemGuardPage::Closeprocess1Click() {
   if (!monitor_) return;
-  if (std::optional<std::string> failure = monitor_->Closeprocess1Click()) host_.ShowMessage(*failure);
+  if (std::optional<std::string> failure = monitor_->CloseSelectedProcess()) host_.ShowMessage(*failure);
 }
 
 void SystemGuardPage::Allowthisprocess1Click() {
-  if (monitor_) monitor_->Allowthisprocess1Click();
+  if (monitor_) monitor_->AllowSelectedProcess();
 }
 
 void SystemGuardPage::Denythisprocess1Click() {
-  if (monitor_) monitor_->Denythisprocess1Click();
+  if (monitor_) monitor_->DenySelectedProcess();
 }
 
 // PopupMenu10's shortcuts, Ctrl+P and Ctrl+C, belong to the grid: they act while it has the
@@ -193,7 +193,7 @@ void SystemGuardPage::Processlistupdatespeed1Click() {
   if (!monitor_) return;
   std::string value = std::to_string(monitor_->Interval());
   if (!host_.InputQuery("Palisor", "Process list update speed [ms]", value)) return;
-  host_.SetProcessListInterval(monitor_->Processlistupdatespeed1Click(value));
+  host_.SetProcessListInterval(monitor_->SetRefreshInterval(value));
 }
 
 }  // namespace palisor::win32

@@ -114,7 +114,7 @@ TEST_F(NetworkEventPathTest, StartUpCreatesMissingFilesAndTheyTakeWritesAfterClo
 TEST_F(NetworkEventPathTest, ErrorsBecomeSystemLogRowsOnly) {
   app::Firewall firewall({memory, clock, 1, Dir()});
   firewall.OpenFiles();
-  firewall.LogCommands().Maxlogentries1Click("abc");
+  firewall.LogCommands().SetMaxLogEntries("abc");
   EXPECT_EQ(firewall.MaxLogEntries(), 10);
   ASSERT_EQ(firewall.SystemLog().rows.Count(), 1u);
   EXPECT_EQ(firewall.SystemLog().rows.At(0).caption, "12/06/2026 21:45:04 : 'abc' is not a valid integer value");

@@ -73,7 +73,7 @@ TEST(AdvancedRulesAdd, HandsTheEditorToTheLibraryAndKeepsTheTextsAsTyped) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     palisor::testing::PacketFilterFixture f;
-    f.rules.pAdvNetGuardClick(c.editor);
+    f.rules.AddRule(c.editor);
     ASSERT_EQ(f.library.rules.size(), 1u);
     EXPECT_EQ(f.library.rules[0], c.expected);
     ASSERT_EQ(f.rules.rulesGrid.Count(), 1u);
@@ -88,7 +88,7 @@ TEST(AdvancedRulesAdd, RefusedRuleOnlyLogsTheFailure) {
   f.AddRow(kWebDrop);
   f.rules.SaveAdvRules();
   f.library.addRuleResult = 31;
-  f.rules.pAdvNetGuardClick(Editor(2, 0, "0.0.0.0", "0.0.0.0", "0", "0.0.0.0", "0.0.0.0", "443"));
+  f.rules.AddRule(Editor(2, 0, "0.0.0.0", "0.0.0.0", "0", "0.0.0.0", "0.0.0.0", "443"));
   EXPECT_EQ(f.LogRows(), Strings{"AddRule failed"});
   EXPECT_EQ(f.rules.rulesGrid.Count(), 1u);
   EXPECT_EQ(f.ReadFile(AdvancedRules::kFileName), Record(kWebDrop));
@@ -97,7 +97,7 @@ TEST(AdvancedRulesAdd, RefusedRuleOnlyLogsTheFailure) {
 TEST(AdvancedRulesAdd, WithoutAddRuleNothingHappens) {
   palisor::testing::PacketFilterFixture f;
   f.library.absent = {FilterEntry::AddRule};
-  f.rules.pAdvNetGuardClick(Editor(2, 0, "0.0.0.0", "0.0.0.0", "x", "0.0.0.0", "0.0.0.0", "80"));
+  f.rules.AddRule(Editor(2, 0, "0.0.0.0", "0.0.0.0", "x", "0.0.0.0", "0.0.0.0", "80"));
   EXPECT_TRUE(f.library.calls.empty());
   EXPECT_TRUE(f.rules.rulesGrid.Empty());
   EXPECT_TRUE(f.LogRows().empty());
@@ -116,7 +116,7 @@ TEST(AdvancedRulesAdd, PortThatIsNoIntegerEndsTheAdditionWithTheConversionError)
   for (const auto& c : cases) {
     palisor::testing::PacketFilterFixture f;
     try {
-      f.rules.pAdvNetGuardClick(Editor(2, 0, "0.0.0.0", "0.0.0.0", c.sourcePort, "0.0.0.0", "0.0.0.0", c.destinationPort));
+      f.rules.AddRule(Editor(2, 0, "0.0.0.0", "0.0.0.0", c.sourcePort, "0.0.0.0", "0.0.0.0", c.destinationPort));
       ADD_FAILURE() << "no conversion error for " << c.message;
     } catch (const IntegerConversionError& error) {
       EXPECT_STREQ(error.what(), c.message);
@@ -130,8 +130,8 @@ TEST(AdvancedRulesAdd, PortThatIsNoIntegerEndsTheAdditionWithTheConversionError)
 TEST(AdvancedRulesFile, TwoAdditionsAreSavedInListOrderAndComeBackAfterARestart) {
   palisor::testing::PacketFilterFixture f;
   f.rules.OpenAndLoadAdvRules();
-  f.rules.pAdvNetGuardClick(Editor(2, 0, "0.0.0.0", "0.0.0.0", "0", "0.0.0.0", "0.0.0.0", "80"));
-  f.rules.pAdvNetGuardClick(Editor(3, 1, "10.0.0.0", "255.0.0.0", "53", "0.0.0.0", "0.0.0.0", "0"));
+  f.rules.AddRule(Editor(2, 0, "0.0.0.0", "0.0.0.0", "0", "0.0.0.0", "0.0.0.0", "80"));
+  f.rules.AddRule(Editor(3, 1, "10.0.0.0", "255.0.0.0", "53", "0.0.0.0", "0.0.0.0", "0"));
   EXPECT_EQ(f.ReadFile(AdvancedRules::kFileName), Record(kWebDrop) + Record(kLanPass));
   f.rules.CloseFile();
 
@@ -176,7 +176,7 @@ TEST(AdvancedRulesFile, MissingFileIsCreatedEmptyAndAdditionsAppendAfterTheLoade
   f.directory.Write(AdvancedRules::kFileName, Record(kWebDrop));
   AdvancedRules reloaded(f.ProgramDirectory(), f.library, f.log, f.errors);
   reloaded.OpenAndLoadAdvRules();
-  reloaded.pAdvNetGuardClick(Editor(3, 1, "10.0.0.0", "255.0.0.0", "53", "0.0.0.0", "0.0.0.0", "0"));
+  reloaded.AddRule(Editor(3, 1, "10.0.0.0", "255.0.0.0", "53", "0.0.0.0", "0.0.0.0", "0"));
   EXPECT_EQ(f.ReadFile(AdvancedRules::kFileName), Record(kWebDrop) + Record(kLanPass));
 }
 
@@ -186,7 +186,7 @@ TEST(AdvancedRulesFile, SaveCreatesTheFileAnewEvenAfterItWasClosed) {
   f.rules.OpenAndLoadAdvRules();
   f.rules.CloseFile();
   f.rules.rulesGrid.RemoveAt(0);
-  f.rules.Saverules2Click();
+  f.rules.SaveRules();
   EXPECT_EQ(f.ReadFile(AdvancedRules::kFileName), Record(kLanPass));
   EXPECT_TRUE(f.LogRows().empty());
 }
@@ -202,7 +202,7 @@ TEST(AdvancedRulesApply, ClearsTheFilterThenHandsEveryRowInOrder) {
   palisor::testing::PacketFilterFixture f;
   for (const Strings& row : {kWebDrop, kLanPass, kIcmpDrop}) f.AddRow(row);
   f.library.rules.push_back({});  // a rule from before
-  f.rules.Applyrules1Click();
+  f.rules.ApplyRules();
   EXPECT_EQ(f.library.calls, (Strings{"ClearRulesA", "AddRuleA", "AddRuleA", "AddRuleA"}));
   ASSERT_EQ(f.library.rules.size(), 3u);
   EXPECT_EQ(f.library.rules[0], (RuleArguments{6, 0, 0, NetPort(80), 0, 0, 0, 0, 0, 0}));
@@ -217,7 +217,7 @@ TEST(AdvancedRulesApply, RefusedRulesAreIgnored) {
   palisor::testing::PacketFilterFixture f;
   f.AddRow(kWebDrop);
   f.library.addRuleResult = 5;
-  f.rules.Applyrules1Click();
+  f.rules.ApplyRules();
   EXPECT_EQ(f.LogRows(), Strings{"Advanced traffic filter rules applied successfully"});
 }
 
@@ -239,7 +239,7 @@ TEST(AdvancedRulesApply, ABadRowStopsTheApplyThereWithoutALogLine) {
     f.AddRow(c.badRow);
     f.AddRow(kLanPass);
     try {
-      f.rules.Applyrules1Click();
+      f.rules.ApplyRules();
       ADD_FAILURE() << "no conversion error";
     } catch (const IntegerConversionError& error) {
       EXPECT_STREQ(error.what(), c.message);
@@ -254,7 +254,7 @@ TEST(AdvancedRulesDelete, RemovesTheSelectedRowReappliesSavesAndLogs) {
   palisor::testing::PacketFilterFixture f;
   for (const Strings& row : {kWebDrop, kLanPass, kIcmpDrop}) f.AddRow(row);
   f.rules.rulesGrid.Select(1);
-  f.rules.Deleterule2Click();
+  f.rules.DeleteSelectedRule();
   EXPECT_EQ(f.rules.rulesGrid.Count(), 2u);
   EXPECT_EQ(f.library.calls, (Strings{"ClearRulesA", "AddRuleA", "AddRuleA"}));
   ASSERT_EQ(f.library.rules.size(), 2u);
@@ -266,7 +266,7 @@ TEST(AdvancedRulesDelete, RemovesTheSelectedRowReappliesSavesAndLogs) {
 TEST(AdvancedRulesDelete, WithoutSelectionNothingHappens) {
   palisor::testing::PacketFilterFixture f;
   f.AddRow(kWebDrop);
-  f.rules.Deleterule2Click();
+  f.rules.DeleteSelectedRule();
   EXPECT_EQ(f.rules.rulesGrid.Count(), 1u);
   EXPECT_TRUE(f.library.calls.empty());
   EXPECT_TRUE(f.LogRows().empty());
@@ -278,7 +278,7 @@ TEST(AdvancedRulesDelete, ABadRemainingRowEndsItButTheFileNoLongerHoldsTheDelete
   f.directory.Write(AdvancedRules::kFileName, Record(kWebDrop) + Record(cut) + Record(kLanPass));
   f.rules.OpenAndLoadAdvRules();
   f.rules.rulesGrid.Select(2);
-  EXPECT_THROW(f.rules.Deleterule2Click(), IntegerConversionError);
+  EXPECT_THROW(f.rules.DeleteSelectedRule(), IntegerConversionError);
   EXPECT_EQ(f.rules.rulesGrid.Count(), 2u);
   EXPECT_EQ(f.ReadFile(AdvancedRules::kFileName), Record(kWebDrop) + Record(cut));
   EXPECT_EQ(f.library.rules.size(), 1u) << "the rows before the bad one are in the filter";
@@ -290,7 +290,7 @@ TEST(AdvancedRulesClear, EmptiesFilterListAndFileWithoutALogLine) {
   f.directory.Write(AdvancedRules::kFileName, Record(kWebDrop) + Record(kLanPass));
   f.rules.OpenAndLoadAdvRules();
   f.library.rules.push_back({});
-  f.rules.Clearrules1Click();
+  f.rules.ClearRules();
   EXPECT_TRUE(f.rules.rulesGrid.Empty());
   EXPECT_TRUE(f.library.rules.empty());
   EXPECT_EQ(f.library.calls, Strings{"ClearRulesA"});
@@ -327,13 +327,13 @@ TEST(AdvancedRulesPacketFilter, StartAndStopLogTheirOutcomeAndSwitchTheEditor) {
     palisor::testing::PacketFilterFixture f;
     c.setUp(f.library);
     f.AddRow(kWebDrop);
-    EXPECT_EQ(f.rules.pStartFwlClick(), c.editorAfterStart);
+    EXPECT_EQ(f.rules.ToggleFilter(), c.editorAfterStart);
     EXPECT_TRUE(f.rules.AdvFilterRunning());
     EXPECT_EQ(f.LogRows(), c.startLog);
     EXPECT_EQ(f.library.rules.size(), c.editorAfterStart ? 1u : 0u);
 
     f.log.rows.Clear();
-    EXPECT_FALSE(f.rules.pStartFwlClick());
+    EXPECT_FALSE(f.rules.ToggleFilter());
     EXPECT_FALSE(f.rules.AdvFilterRunning());
     EXPECT_FALSE(f.rules.EditorEnabled());
     EXPECT_EQ(f.LogRows(), c.stopLog);
@@ -344,8 +344,8 @@ TEST(AdvancedRulesPacketFilter, StartAndStopLogTheirOutcomeAndSwitchTheEditor) {
 TEST(AdvancedRulesPacketFilter, FailedStartIsFollowedByAStopOnTheNextCall) {
   palisor::testing::PacketFilterFixture f;
   f.library.startResult = 2;
-  f.rules.pStartFwlClick();
-  f.rules.pStartFwlClick();
+  f.rules.ToggleFilter();
+  f.rules.ToggleFilter();
   EXPECT_EQ(f.library.calls, (Strings{"StartFirewall", "StopFirewall"}));
 }
 
@@ -353,7 +353,7 @@ TEST(AdvancedRulesPacketFilter, BadRowAtStartIsReportedAndLeavesTheEditorDisable
   palisor::testing::PacketFilterFixture f;
   f.AddRow(kWebDrop);
   f.AddRow({"6", "0.0.0.0", "0.0.0.0", "0", "0.0.0.0", "0.0.0.0", "", "0"});
-  EXPECT_FALSE(f.rules.pStartFwlClick());
+  EXPECT_FALSE(f.rules.ToggleFilter());
   EXPECT_TRUE(f.rules.AdvFilterRunning());
   EXPECT_EQ(f.errors.messages, Strings{"'' is not a valid integer value"});
   EXPECT_EQ(f.LogRows(), Strings{"Advanced firewall started succesfully"});

@@ -42,7 +42,7 @@ TEST(EmergencyBlock, BlockThenResumeRestoresExactlyTheAdvancedRulesInOrder) {
   palisor::testing::PacketFilterFixture f;
   AddThreeRules(f);
   f.rules.OpenAndLoadAdvRules();
-  f.rules.Applyrules1Click();
+  f.rules.ApplyRules();
   const std::vector<RuleArguments> applied = f.library.rules;
   ASSERT_EQ(applied.size(), 3u);
   f.log.rows.Clear();
@@ -63,7 +63,7 @@ TEST(EmergencyBlock, BlockThenResumeRestoresExactlyTheAdvancedRulesInOrder) {
 TEST(EmergencyBlock, RefusedCatchAllRuleIsLoggedAndLeavesTheFilterEmpty) {
   palisor::testing::PacketFilterFixture f;
   AddThreeRules(f);
-  f.rules.Applyrules1Click();
+  f.rules.ApplyRules();
   f.log.rows.Clear();
   f.library.addRuleResult = 8;
   EXPECT_EQ(f.emergency.pEmgStopClick().caption, std::string("Resume operations"));
@@ -96,7 +96,7 @@ TEST(EmergencyBlock, ApplyWhileBlockedLiftsTheBlockButNotTheButton) {
   palisor::testing::PacketFilterFixture f;
   AddThreeRules(f);
   f.emergency.pEmgStopClick();
-  f.rules.Applyrules1Click();
+  f.rules.ApplyRules();
   EXPECT_EQ(f.library.rules.size(), 3u);
   EXPECT_TRUE(f.emergency.InternetBlocked());
   EXPECT_EQ(f.emergency.Face().caption, std::string("Resume operations"));

@@ -91,7 +91,7 @@ TEST(ProcessMonitor, AFailedSnapshotLeavesOneEmptyRow) {
   f.monitor->RefreshProcessList();
   ASSERT_EQ(f.monitor->grid.Count(), 1u);
   EXPECT_EQ(f.Column(0), (std::vector<std::string>{""}));
-  EXPECT_EQ(f.monitor->Closeprocess1Click(), std::optional<std::string>("error 87"));
+  EXPECT_EQ(f.monitor->CloseSelectedProcess(), std::optional<std::string>("error 87"));
 }
 
 TEST(ProcessMonitor, SelectionIsKeptByIndexOrDropped) {
@@ -134,7 +134,7 @@ TEST(ProcessMonitor, CloseProcessDoesNothingBeforeTheFirstRefresh) {
   Fixture f;
   f.monitor->grid.Append(stores::Row{"App.exe", {"200", "C:\\Tools\\App.exe"}});
   f.monitor->grid.Select(0);
-  EXPECT_EQ(f.monitor->Closeprocess1Click(), std::nullopt);
+  EXPECT_EQ(f.monitor->CloseSelectedProcess(), std::nullopt);
   EXPECT_TRUE(f.system.terminated.empty());
 }
 
@@ -142,36 +142,36 @@ TEST(ProcessMonitor, CloseProcessTerminatesTheSelectedOneAndRefreshes) {
   Fixture f;
   f.monitor->RefreshProcessList();
   f.monitor->grid.Select(2);
-  EXPECT_EQ(f.monitor->Closeprocess1Click(), std::nullopt);
+  EXPECT_EQ(f.monitor->CloseSelectedProcess(), std::nullopt);
   EXPECT_EQ(f.system.terminated, (std::vector<std::uint32_t>{200}));
   EXPECT_EQ(f.Column(0), (std::vector<std::string>{"System", "explorer.exe"}));
 
   // The row of a process that has already ended: the system's message is returned.
   f.monitor->grid.SetText(1, 1, "999");
   f.monitor->grid.Select(1);
-  EXPECT_EQ(f.monitor->Closeprocess1Click(), std::optional<std::string>("error 87"));
+  EXPECT_EQ(f.monitor->CloseSelectedProcess(), std::optional<std::string>("error 87"));
 }
 
 TEST(ProcessMonitor, AllowAndDenyAddTheUpperCaseFileNameOnceWithItsSignature) {
   Fixture f;
   f.monitor->RefreshProcessList();
   f.monitor->grid.Select(2);
-  f.monitor->Allowthisprocess1Click();
-  f.monitor->Allowthisprocess1Click();
+  f.monitor->AllowSelectedProcess();
+  f.monitor->AllowSelectedProcess();
   ASSERT_EQ(f.lists->allowedApps.Count(), 1u);
   const stores::Row& entry = f.lists->allowedApps.At(0);
   EXPECT_EQ(entry.caption, "APP.EXE");
   EXPECT_EQ(entry.subItems, (std::vector<std::string>{"*.*", f.signatures.signature, "ANY"}));
   EXPECT_EQ(f.signatures.asked.front(), "C:\\Tools\\App.exe");
 
-  f.monitor->Denythisprocess1Click();
+  f.monitor->DenySelectedProcess();
   ASSERT_EQ(f.lists->forbiddenApps.Count(), 1u);
   EXPECT_EQ(f.lists->forbiddenApps.At(0).caption, "APP.EXE");
 
   // A process without a readable path adds nothing.
   f.monitor->grid.Select(0);
-  f.monitor->Allowthisprocess1Click();
-  f.monitor->Denythisprocess1Click();
+  f.monitor->AllowSelectedProcess();
+  f.monitor->DenySelectedProcess();
   EXPECT_EQ(f.lists->allowedApps.Count(), 1u);
   EXPECT_EQ(f.lists->forbiddenApps.Count(), 1u);
 }
@@ -184,7 +184,7 @@ TEST(ProcessMonitor, UpdateSpeedTakesIntegersOnly) {
   Fixture f;
   EXPECT_EQ(f.monitor->Interval(), 10000u);
   for (const Case& c : cases) {
-    EXPECT_EQ(f.monitor->Processlistupdatespeed1Click(c.text), c.expected) << c.text;
+    EXPECT_EQ(f.monitor->SetRefreshInterval(c.text), c.expected) << c.text;
   }
 }
 

@@ -192,10 +192,10 @@ TEST(SwitchHandlers, ProfilingMenuTwiceReturnsBothToWhereTheyWere) {
     Settings settings;
     settings.learningMode = c.learning;
     settings.profilingMenuChecked = c.menu;
-    enableprofilingmode1Click(settings);
+    ToggleLearningMode(settings);
     EXPECT_EQ(settings.learningMode, !c.learning);
     EXPECT_EQ(settings.profilingMenuChecked, !c.learning);
-    enableprofilingmode1Click(settings);
+    ToggleLearningMode(settings);
     EXPECT_EQ(settings.learningMode, c.learning);
     EXPECT_EQ(settings.profilingMenuChecked, c.learning);
   }
@@ -203,19 +203,19 @@ TEST(SwitchHandlers, ProfilingMenuTwiceReturnsBothToWhereTheyWere) {
 
 TEST(SwitchHandlers, LearningCheckBoxCarriesTheMenuCheckMark) {
   Settings settings;  // menu unchecked, learning checked: the state after a start without key
-  cbLearningClick(settings, false);
+  SetLearningMode(settings, false);
   EXPECT_FALSE(settings.learningMode);
   EXPECT_FALSE(settings.profilingMenuChecked);
-  cbLearningClick(settings, true);
+  SetLearningMode(settings, true);
   EXPECT_TRUE(settings.profilingMenuChecked);
 }
 
 TEST(SwitchHandlers, LoggingLevelIsShownWhileSystemEventsAreLogged) {
   Settings settings;
   EXPECT_TRUE(LoggingLevelVisible(settings));
-  cbLogAppClick(settings, false);
+  SetLogSystemEvents(settings, false);
   EXPECT_FALSE(settings.logSystemEvents);
   EXPECT_FALSE(LoggingLevelVisible(settings));
-  cbLogAppClick(settings, true);
+  SetLogSystemEvents(settings, true);
   EXPECT_TRUE(LoggingLevelVisible(settings));
 }

@@ -44,7 +44,7 @@ class LogCommandsTest : public ::testing::Test {
 TEST_F(LogCommandsTest, ClearTrafficLogEmptiesListAndPacketLogThenLogs) {
   trafficLog.rows.Append("t", {"APP", "TCP", "1", "2", "3", "4", "PASS", "1", "SEND"});
   trafficLog.PacketLog().AppendBytes("-= START OF PACKET =-\r\n");
-  commands.Cleartrafficlog1Click();
+  commands.ClearTrafficLog();
   EXPECT_TRUE(trafficLog.rows.Empty());
   EXPECT_EQ(ReadFileBytes(dir.File(TrafficLog::kPacketLogFile)), "");
   EXPECT_EQ(log.rows.At(0).caption, "12/06/2026 21:45:04 : Traffic log cleared");
@@ -72,7 +72,7 @@ TEST_F(LogCommandsTest, NumberOfEntriesTakesAnIntegerTextOrReportsTheConversionM
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     errors.messages.clear();
-    EXPECT_EQ(commands.Maxlogentries1Click(c.text), c.error == nullptr);
+    EXPECT_EQ(commands.SetMaxLogEntries(c.text), c.error == nullptr);
     EXPECT_EQ(maxLogEntries, c.value);
     EXPECT_EQ(errors.messages, c.error ? std::vector<std::string>{c.error} : std::vector<std::string>{});
   }

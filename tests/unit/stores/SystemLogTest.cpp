@@ -75,7 +75,7 @@ TEST_F(SystemLogTest, ErrorRowIsAlwaysNewAndNeverInTheFile) {
 TEST_F(SystemLogTest, ClearLeavesOneRowAndAnEmptyFileThatStaysOpen) {
   log.AddSysLogLine("one");
   log.AddSysLogLine("two");
-  log.Clear1Click();
+  log.Clear();
   EXPECT_EQ(AllColumns(log.rows), (std::vector<std::vector<std::string>>{{"12/06/2026 21:45:04 : SysLog cleared"}}));
   EXPECT_EQ(FileBytes(), "");
   log.AddSysLogLine("three");
