@@ -96,7 +96,7 @@ class MainWindow final : public Window, public app::ShellControls, public PageHo
   void SetFirewallSwitch(app::FirewallSwitch* firewallSwitch) { firewallSwitch_ = firewallSwitch; }
   // pStartFwlClick: the packet filter's start or stop, on every start and stop of the firewall
   // (FirewallSwitch's hook on the NT family).
-  void TogglePacketFilter() { advNetGuard_.ToggleFilter(); }
+  void TogglePacketFilter() { advNetGuard_.pStartFwlClick(); }
 
   // ShellControls: what the firewall's start and stop change in the window.
   void SetStartButtonCaption(const std::string& caption) override;
