@@ -9,7 +9,7 @@
 #include "hook/ImportPatcher.h"
 #include "hook/OwnFirewall.h"
 #include "hook/SystemHooks.h"
-#include "win32/injection/RemotePlacement.h"
+#include "placement/RemotePlacement.h"
 #include "win32/platform/UniqueHandle.h"
 
 namespace palisor::hook {
@@ -130,7 +130,7 @@ extern "C" DWORD WINAPI InstallHooks(LPVOID handover) {
       SetWithdrawn(!installed);
     }
   }
-  const DWORD result = installed ? palisor::win32::kHooksInstalled : palisor::win32::kHooksNotInstalled;
+  const DWORD result = installed ? palisor::placement::kHooksInstalled : palisor::placement::kHooksNotInstalled;
   if (extraReference) {
     FreeLibrary(SelfModule());  // the library holds another reference of its own
     return result;
@@ -151,16 +151,16 @@ extern "C" DWORD WINAPI RemoveHooks(LPVOID) {
     reaperRunning = g_reaperRunning;
   }
   WaitForQuestions();
-  if (HookAddressHandedOut()) return palisor::win32::kHooksRemovedLibraryKept;
-  if (reaperRunning) return palisor::win32::kHooksRemovedUnloadPending;
+  if (HookAddressHandedOut()) return palisor::placement::kHooksRemovedLibraryKept;
+  if (reaperRunning) return palisor::placement::kHooksRemovedUnloadPending;
   for (DWORD waited = 0; waited < kDirectUnloadWaitMs; waited += kIdlePollMs) {
     bool unload;
     {
       RuntimeLock lock;
-      if (g_state == LibraryState::Installed || g_reaperRunning) return palisor::win32::kHooksRemovedUnloadPending;
+      if (g_state == LibraryState::Installed || g_reaperRunning) return palisor::placement::kHooksRemovedUnloadPending;
       unload = ClaimUnload();
     }
-    if (unload) FreeLibraryAndExitThread(SelfModule(), palisor::win32::kHooksRemovedAndUnloaded);
+    if (unload) FreeLibraryAndExitThread(SelfModule(), palisor::placement::kHooksRemovedAndUnloaded);
     Sleep(kIdlePollMs);
   }
   RuntimeLock lock;
@@ -169,7 +169,7 @@ extern "C" DWORD WINAPI RemoveHooks(LPVOID) {
     g_reaperRunning = reaper != nullptr;
     if (reaper) CloseHandle(reaper);
   }
-  return palisor::win32::kHooksRemovedUnloadPending;
+  return palisor::placement::kHooksRemovedUnloadPending;
 }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

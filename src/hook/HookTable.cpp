@@ -2,8 +2,6 @@
 
 #include <iterator>
 
-#include "hook/NetworkHooks.h"
-#include "hook/SystemHooks.h"
 
 namespace palisor::hook {
 namespace {
@@ -12,6 +10,7 @@ constexpr const char* kWinsock = "ws2_32.dll";
 constexpr const char* kKernel = "kernel32.dll";
 constexpr const char* kAdvapi = "advapi32.dll";
 constexpr const char* kKernelBase = "kernelbase.dll";
+constexpr const char* kNone = nullptr;
 
 template <class Function>
 void* Address(Function function) {
@@ -19,37 +18,10 @@ void* Address(Function function) {
 }
 
 HookedFunction g_functions[] = {
-    {HookId::Recv, kWinsock, nullptr, "recv", Address(&Mine_recv)},
-    {HookId::Send, kWinsock, nullptr, "send", Address(&Mine_send)},
-    {HookId::RecvFrom, kWinsock, nullptr, "recvfrom", Address(&Mine_recvfrom)},
-    {HookId::SendTo, kWinsock, nullptr, "sendto", Address(&Mine_sendto)},
-    {HookId::WsaSend, kWinsock, nullptr, "WSASend", Address(&Mine_WSASend)},
-    {HookId::WsaRecv, kWinsock, nullptr, "WSARecv", Address(&Mine_WSARecv)},
-    {HookId::Accept, kWinsock, nullptr, "accept", Address(&Mine_accept)},
-    {HookId::Connect, kWinsock, nullptr, "connect", Address(&Mine_connect)},
-    {HookId::Bind, kWinsock, nullptr, "bind", Address(&Mine_bind)},
-    {HookId::CreateProcessA, kKernel, kKernelBase, "CreateProcessA", Address(&Mine_CreateProcessA)},
-    {HookId::CreateProcessW, kKernel, kKernelBase, "CreateProcessW", Address(&Mine_CreateProcessW)},
-    {HookId::WinExec, kKernel, nullptr, "WinExec", Address(&Mine_WinExec)},
-    {HookId::LoadLibraryA, kKernel, kKernelBase, "LoadLibraryA", Address(&Mine_LoadLibraryA)},
-    {HookId::LoadLibraryW, kKernel, kKernelBase, "LoadLibraryW", Address(&Mine_LoadLibraryW)},
-    {HookId::LoadLibraryExA, kKernel, kKernelBase, "LoadLibraryExA", Address(&Mine_LoadLibraryExA)},
-    {HookId::LoadLibraryExW, kKernel, kKernelBase, "LoadLibraryExW", Address(&Mine_LoadLibraryExW)},
-    {HookId::GetFileAttributesA, kKernel, kKernelBase, "GetFileAttributesA", Address(&Mine_GetFileAttributesA)},
-    {HookId::GetFileAttributesW, kKernel, kKernelBase, "GetFileAttributesW", Address(&Mine_GetFileAttributesW)},
-    {HookId::CreateFileA, kKernel, kKernelBase, "CreateFileA", Address(&Mine_CreateFileA)},
-    {HookId::CreateFileW, kKernel, kKernelBase, "CreateFileW", Address(&Mine_CreateFileW)},
-    {HookId::DeleteFileA, kKernel, kKernelBase, "DeleteFileA", Address(&Mine_DeleteFileA)},
-    {HookId::DeleteFileW, kKernel, kKernelBase, "DeleteFileW", Address(&Mine_DeleteFileW)},
-    {HookId::GetProcAddress, kKernel, kKernelBase, "GetProcAddress", Address(&Mine_GetProcAddress)},
-    {HookId::RegQueryValueExA, kAdvapi, kKernelBase, "RegQueryValueExA", Address(&Mine_RegQueryValueExA)},
-    {HookId::RegQueryValueExW, kAdvapi, kKernelBase, "RegQueryValueExW", Address(&Mine_RegQueryValueExW)},
-    {HookId::RegSetValueExA, kAdvapi, kKernelBase, "RegSetValueExA", Address(&Mine_RegSetValueExA)},
-    {HookId::RegSetValueExW, kAdvapi, kKernelBase, "RegSetValueExW", Address(&Mine_RegSetValueExW)},
-    {HookId::RegDeleteValueA, kAdvapi, kKernelBase, "RegDeleteValueA", Address(&Mine_RegDeleteValueA)},
-    {HookId::RegDeleteValueW, kAdvapi, kKernelBase, "RegDeleteValueW", Address(&Mine_RegDeleteValueW)},
-    {HookId::RegDeleteKeyA, kAdvapi, kKernelBase, "RegDeleteKeyA", Address(&Mine_RegDeleteKeyA)},
-    {HookId::RegDeleteKeyW, kAdvapi, kKernelBase, "RegDeleteKeyW", Address(&Mine_RegDeleteKeyW)},
+#define PALISOR_TABLE_ENTRY(id, module, implementingModule, function) \
+  {HookId::id, k##module, k##implementingModule, #function, Address(&Mine_##function)},
+    PALISOR_HOOKED_FUNCTIONS(PALISOR_TABLE_ENTRY)
+#undef PALISOR_TABLE_ENTRY
 };
 static_assert(std::size(g_functions) == static_cast<std::size_t>(HookId::Count));
 

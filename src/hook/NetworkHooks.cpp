@@ -27,15 +27,6 @@ namespace {
 using events::NetworkOperation;
 using hooking::CallVerdict;
 
-static_assert(std::is_convertible_v<decltype(&Mine_recv), decltype(&::recv)>);
-static_assert(std::is_convertible_v<decltype(&Mine_send), decltype(&::send)>);
-static_assert(std::is_convertible_v<decltype(&Mine_recvfrom), decltype(&::recvfrom)>);
-static_assert(std::is_convertible_v<decltype(&Mine_sendto), decltype(&::sendto)>);
-static_assert(std::is_convertible_v<decltype(&Mine_WSASend), decltype(&::WSASend)>);
-static_assert(std::is_convertible_v<decltype(&Mine_WSARecv), decltype(&::WSARecv)>);
-static_assert(std::is_convertible_v<decltype(&Mine_accept), decltype(&::accept)>);
-static_assert(std::is_convertible_v<decltype(&Mine_connect), decltype(&::connect)>);
-static_assert(std::is_convertible_v<decltype(&Mine_bind), decltype(&::bind)>);
 
 // The firewall reads no more than this much of a payload; a gathered payload is clipped to it.
 constexpr std::size_t kMaxGatheredPayload = kMaxEventPayload;
@@ -249,7 +240,7 @@ CallVerdict DecideGathered(const SocketCall& call, const WSABUF* buffers, DWORD 
 
 int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) noexcept {
   CallScope scope;
-  const int received = Real<decltype(&::recv)>(HookId::Recv)(s, buf, len, flags);
+  const int received = Real<HookId::Recv>()(s, buf, len, flags);
   const std::uint64_t started = NowMicros();  // a receive's data counts from its arrival
   if (!scope.Reports() || received <= 0) return received;
   const CallVerdict verdict = DecideData({s, NetworkOperation::Receive}, buf, static_cast<std::uint32_t>(received));
@@ -261,7 +252,7 @@ int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) noexcept {
 int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
-  const auto real = Real<decltype(&::send)>(HookId::Send);
+  const auto real = Real<HookId::Send>();
   if (!scope.Reports() || len <= 0) return real(s, buf, len, flags);
   const CallVerdict verdict = DecideData({s, NetworkOperation::Send}, buf, static_cast<std::uint32_t>(len));
   if (!verdict.pass) return Refuse();
@@ -277,7 +268,7 @@ int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from
   const bool substitute = scope.Reports() && !from;
   sockaddr* source = substitute ? reinterpret_cast<sockaddr*>(&ownSource) : from;
   int* sourceLength = substitute ? &ownSourceLength : fromlen;
-  const int received = Real<decltype(&::recvfrom)>(HookId::RecvFrom)(s, buf, len, flags, source, sourceLength);
+  const int received = Real<HookId::RecvFrom>()(s, buf, len, flags, source, sourceLength);
   const std::uint64_t started = NowMicros();
   if (!scope.Reports() || received <= 0) return received;
   const SocketCall call{s, NetworkOperation::RecvFrom, source, sourceLength ? *sourceLength : 0};
@@ -290,7 +281,7 @@ int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from
 int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
-  const auto real = Real<decltype(&::sendto)>(HookId::SendTo);
+  const auto real = Real<HookId::SendTo>();
   if (!scope.Reports() || len <= 0) return real(s, buf, len, flags, to, tolen);
   const CallVerdict verdict = DecideData({s, NetworkOperation::SendTo, to, tolen}, buf, static_cast<std::uint32_t>(len));
   if (!verdict.pass) return Refuse();
@@ -303,7 +294,7 @@ int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
                         LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept {
   CallScope scope;
   const std::uint64_t started = NowMicros();
-  const auto real = Real<decltype(&::WSASend)>(HookId::WsaSend);
+  const auto real = Real<HookId::WsaSend>();
   const std::uint64_t total = scope.Reports() ? TotalLength(buffers, bufferCount) : 0;
   if (total == 0) return real(s, buffers, bufferCount, bytesSent, flags, overlapped, completion);
   const CallVerdict verdict = DecideGathered({s, NetworkOperation::WsaSend}, buffers, bufferCount, total);
@@ -317,7 +308,7 @@ int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD b
 int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived, LPDWORD flags,
                         LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept {
   CallScope scope;
-  const auto real = Real<decltype(&::WSARecv)>(HookId::WsaRecv);
+  const auto real = Real<HookId::WsaRecv>();
   if (!scope.Reports()) return real(s, buffers, bufferCount, bytesReceived, flags, overlapped, completion);
   if (overlapped || completion) {
     if (!DecideConnection({s, NetworkOperation::WsaRecv}).pass) return Refuse();
@@ -344,7 +335,7 @@ SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) noexcept {
   const bool substitute = scope.Reports() && !addr;
   sockaddr* peer = substitute ? reinterpret_cast<sockaddr*>(&ownPeer) : addr;
   int* peerLength = substitute ? &ownPeerLength : addrlen;
-  const SOCKET accepted = Real<decltype(&::accept)>(HookId::Accept)(s, peer, peerLength);
+  const SOCKET accepted = Real<HookId::Accept>()(s, peer, peerLength);
   if (accepted != INVALID_SOCKET) ForgetEnds(accepted);
   if (!scope.Reports() || accepted == INVALID_SOCKET) return accepted;
   if (!DecideConnection({accepted, NetworkOperation::Accept, peer, peerLength ? *peerLength : 0}).pass) {
@@ -359,14 +350,14 @@ int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) noexcept {
   CallScope scope;
   ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Connect, name, namelen}).pass) return Refuse();
-  return Real<decltype(&::connect)>(HookId::Connect)(s, name, namelen);
+  return Real<HookId::Connect>()(s, name, namelen);
 }
 
 int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) noexcept {
   CallScope scope;
   ForgetEnds(s);
   if (scope.Reports() && !DecideConnection({s, NetworkOperation::Bind, name, namelen}).pass) return Refuse();
-  return Real<decltype(&::bind)>(HookId::Bind)(s, name, namelen);
+  return Real<HookId::Bind>()(s, name, namelen);
 }
 
 }  // namespace palisor::hook

@@ -15,20 +15,4 @@
 // socket's ends, with the peer's address as its payload, and is not throttled.
 #pragma once
 
-#include <winsock2.h>
-
-namespace palisor::hook {
-
-int WSAAPI Mine_recv(SOCKET s, char* buf, int len, int flags) noexcept;
-int WSAAPI Mine_send(SOCKET s, const char* buf, int len, int flags) noexcept;
-int WSAAPI Mine_recvfrom(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) noexcept;
-int WSAAPI Mine_sendto(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int tolen) noexcept;
-int WSAAPI Mine_WSASend(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesSent, DWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept;
-int WSAAPI Mine_WSARecv(SOCKET s, LPWSABUF buffers, DWORD bufferCount, LPDWORD bytesReceived, LPDWORD flags,
-                        LPWSAOVERLAPPED overlapped, LPWSAOVERLAPPED_COMPLETION_ROUTINE completion) noexcept;
-SOCKET WSAAPI Mine_accept(SOCKET s, sockaddr* addr, int* addrlen) noexcept;
-int WSAAPI Mine_connect(SOCKET s, const sockaddr* name, int namelen) noexcept;
-int WSAAPI Mine_bind(SOCKET s, const sockaddr* name, int namelen) noexcept;
-
-}  // namespace palisor::hook
+#include "hook/HookTable.h"  // declares the hooks, Mine_recv ... Mine_bind

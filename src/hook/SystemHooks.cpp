@@ -22,28 +22,6 @@ namespace {
 using events::SystemOperation;
 using hooking::CallVerdict;
 
-static_assert(std::is_convertible_v<decltype(&Mine_CreateProcessA), decltype(&::CreateProcessA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_CreateProcessW), decltype(&::CreateProcessW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_WinExec), decltype(&::WinExec)>);
-static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryA), decltype(&::LoadLibraryA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryW), decltype(&::LoadLibraryW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryExA), decltype(&::LoadLibraryExA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_LoadLibraryExW), decltype(&::LoadLibraryExW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_GetFileAttributesA), decltype(&::GetFileAttributesA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_GetFileAttributesW), decltype(&::GetFileAttributesW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_CreateFileA), decltype(&::CreateFileA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_CreateFileW), decltype(&::CreateFileW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_DeleteFileA), decltype(&::DeleteFileA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_DeleteFileW), decltype(&::DeleteFileW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_GetProcAddress), decltype(&::GetProcAddress)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegQueryValueExA), decltype(&::RegQueryValueExA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegQueryValueExW), decltype(&::RegQueryValueExW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegSetValueExA), decltype(&::RegSetValueExA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegSetValueExW), decltype(&::RegSetValueExW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteValueA), decltype(&::RegDeleteValueA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteValueW), decltype(&::RegDeleteValueW)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteKeyA), decltype(&::RegDeleteKeyA)>);
-static_assert(std::is_convertible_v<decltype(&Mine_RegDeleteKeyW), decltype(&::RegDeleteKeyW)>);
 
 std::atomic<bool> g_hookHandedOut{false};
 
@@ -227,7 +205,7 @@ BOOL WINAPI Mine_CreateProcessA(LPCSTR application, LPSTR commandLine, LPSECURIT
   if (scope.Reports() && !Decide(SystemOperation::Execute, application ? application : commandLine).pass) {
     return Refuse<BOOL>(FALSE);
   }
-  return CreateGuardedProcess(Real<decltype(&::CreateProcessA)>(HookId::CreateProcessA), application, commandLine,
+  return CreateGuardedProcess(Real<HookId::CreateProcessA>(), application, commandLine,
                               processAttributes, threadAttributes, inheritHandles, creationFlags, environment,
                               currentDirectory, startupInfo, processInformation);
 }
@@ -240,7 +218,7 @@ BOOL WINAPI Mine_CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECUR
   if (scope.Reports() && !Decide(SystemOperation::Execute, application ? application : commandLine).pass) {
     return Refuse<BOOL>(FALSE);
   }
-  return CreateGuardedProcess(Real<decltype(&::CreateProcessW)>(HookId::CreateProcessW), application, commandLine,
+  return CreateGuardedProcess(Real<HookId::CreateProcessW>(), application, commandLine,
                               processAttributes, threadAttributes, inheritHandles, creationFlags, environment,
                               currentDirectory, startupInfo, processInformation);
 }
@@ -249,9 +227,9 @@ BOOL WINAPI Mine_CreateProcessW(LPCWSTR application, LPWSTR commandLine, LPSECUR
 // like any other and the call is reported once.
 UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) noexcept {
   CallScope scope;
-  if (!scope.Reports() || Withdrawn()) return Real<decltype(&::WinExec)>(HookId::WinExec)(commandLine, show);
+  if (!scope.Reports() || Withdrawn()) return Real<HookId::WinExec>()(commandLine, show);
   if (!Decide(SystemOperation::Execute, commandLine).pass) return Refuse<UINT>(ERROR_ACCESS_DENIED);
-  if (!commandLine) return Real<decltype(&::WinExec)>(HookId::WinExec)(commandLine, show);
+  if (!commandLine) return Real<HookId::WinExec>()(commandLine, show);
   const std::size_t length = std::strlen(commandLine);
   std::unique_ptr<char[]> mutableCommand(new (std::nothrow) char[length + 1]);
   if (!mutableCommand) return 0;  // WinExec's "out of resources"
@@ -261,7 +239,7 @@ UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) noexcept {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(show);
   PROCESS_INFORMATION info{};
-  if (!CreateGuardedProcess(Real<decltype(&::CreateProcessA)>(HookId::CreateProcessA), static_cast<LPCSTR>(nullptr),
+  if (!CreateGuardedProcess(Real<HookId::CreateProcessA>(), static_cast<LPCSTR>(nullptr),
                             mutableCommand.get(), nullptr, nullptr, FALSE, 0, nullptr, static_cast<LPCSTR>(nullptr),
                             &startup, &info)) {
     const DWORD error = GetLastError();
@@ -275,44 +253,44 @@ UINT WINAPI Mine_WinExec(LPCSTR commandLine, UINT show) noexcept {
 HMODULE WINAPI Mine_LoadLibraryA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
-  return AfterLoad(Real<decltype(&::LoadLibraryA)>(HookId::LoadLibraryA)(name), 0);
+  return AfterLoad(Real<HookId::LoadLibraryA>()(name), 0);
 }
 
 HMODULE WINAPI Mine_LoadLibraryW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
-  return AfterLoad(Real<decltype(&::LoadLibraryW)>(HookId::LoadLibraryW)(name), 0);
+  return AfterLoad(Real<HookId::LoadLibraryW>()(name), 0);
 }
 
 HMODULE WINAPI Mine_LoadLibraryExA(LPCSTR name, HANDLE file, DWORD flags) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
-  return AfterLoad(Real<decltype(&::LoadLibraryExA)>(HookId::LoadLibraryExA)(name, file, flags), flags);
+  return AfterLoad(Real<HookId::LoadLibraryExA>()(name, file, flags), flags);
 }
 
 HMODULE WINAPI Mine_LoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::LoadLibrary, name).pass) return Refuse<HMODULE>(nullptr);
-  return AfterLoad(Real<decltype(&::LoadLibraryExW)>(HookId::LoadLibraryExW)(name, file, flags), flags);
+  return AfterLoad(Real<HookId::LoadLibraryExW>()(name, file, flags), flags);
 }
 
 DWORD WINAPI Mine_GetFileAttributesA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::AccessFile, name).pass) return Refuse(INVALID_FILE_ATTRIBUTES);
-  return Real<decltype(&::GetFileAttributesA)>(HookId::GetFileAttributesA)(name);
+  return Real<HookId::GetFileAttributesA>()(name);
 }
 
 DWORD WINAPI Mine_GetFileAttributesW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::AccessFile, name).pass) return Refuse(INVALID_FILE_ATTRIBUTES);
-  return Real<decltype(&::GetFileAttributesW)>(HookId::GetFileAttributesW)(name);
+  return Real<HookId::GetFileAttributesW>()(name);
 }
 
 HANDLE WINAPI Mine_CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                DWORD disposition, DWORD attributes, HANDLE templateFile) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::OpenFile, name).pass) return Refuse(INVALID_HANDLE_VALUE);
-  return Real<decltype(&::CreateFileA)>(HookId::CreateFileA)(name, access, share, security, disposition, attributes,
+  return Real<HookId::CreateFileA>()(name, access, share, security, disposition, attributes,
                                                              templateFile);
 }
 
@@ -320,20 +298,20 @@ HANDLE WINAPI Mine_CreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURI
                                DWORD disposition, DWORD attributes, HANDLE templateFile) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::OpenFile, name).pass) return Refuse(INVALID_HANDLE_VALUE);
-  return Real<decltype(&::CreateFileW)>(HookId::CreateFileW)(name, access, share, security, disposition, attributes,
+  return Real<HookId::CreateFileW>()(name, access, share, security, disposition, attributes,
                                                              templateFile);
 }
 
 BOOL WINAPI Mine_DeleteFileA(LPCSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::DeleteFile, name).pass) return Refuse<BOOL>(FALSE);
-  return Real<decltype(&::DeleteFileA)>(HookId::DeleteFileA)(name);
+  return Real<HookId::DeleteFileA>()(name);
 }
 
 BOOL WINAPI Mine_DeleteFileW(LPCWSTR name) noexcept {
   CallScope scope;
   if (scope.Reports() && !Decide(SystemOperation::DeleteFile, name).pass) return Refuse<BOOL>(FALSE);
-  return Real<decltype(&::DeleteFileW)>(HookId::DeleteFileW)(name);
+  return Real<HookId::DeleteFileW>()(name);
 }
 
 // The target is the function's name, or "#" and the ordinal for a lookup by ordinal.
@@ -345,7 +323,7 @@ FARPROC WINAPI Mine_GetProcAddress(HMODULE module, LPCSTR name) noexcept {
     if (byOrdinal) wsprintfA(ordinal, "#%u", static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(name)));
     if (!Decide(SystemOperation::GetAddress, byOrdinal ? ordinal : name).pass) return Refuse<FARPROC>(nullptr);
   }
-  const FARPROC address = Real<decltype(&::GetProcAddress)>(HookId::GetProcAddress)(module, name);
+  const FARPROC address = Real<HookId::GetProcAddress>()(module, name);
   if (!address || Withdrawn()) return address;
   void* hook = HookReplacing(reinterpret_cast<void*>(address));
   if (!hook) return address;
@@ -359,7 +337,7 @@ LSTATUS WINAPI Mine_RegQueryValueExA(HKEY key, LPCSTR value, LPDWORD reserved, L
   if (scope.Reports() && !DecideRegistry(SystemOperation::ReadKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegQueryValueExA)>(HookId::RegQueryValueExA)(key, value, reserved, type, data, size);
+  return Real<HookId::RegQueryValueExA>()(key, value, reserved, type, data, size);
 }
 
 LSTATUS WINAPI Mine_RegQueryValueExW(HKEY key, LPCWSTR value, LPDWORD reserved, LPDWORD type, LPBYTE data,
@@ -368,7 +346,7 @@ LSTATUS WINAPI Mine_RegQueryValueExW(HKEY key, LPCWSTR value, LPDWORD reserved, 
   if (scope.Reports() && !DecideRegistry(SystemOperation::ReadKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegQueryValueExW)>(HookId::RegQueryValueExW)(key, value, reserved, type, data, size);
+  return Real<HookId::RegQueryValueExW>()(key, value, reserved, type, data, size);
 }
 
 LSTATUS WINAPI Mine_RegSetValueExA(HKEY key, LPCSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) noexcept {
@@ -376,7 +354,7 @@ LSTATUS WINAPI Mine_RegSetValueExA(HKEY key, LPCSTR value, DWORD reserved, DWORD
   if (scope.Reports() && !DecideRegistry(SystemOperation::WriteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegSetValueExA)>(HookId::RegSetValueExA)(key, value, reserved, type, data, size);
+  return Real<HookId::RegSetValueExA>()(key, value, reserved, type, data, size);
 }
 
 LSTATUS WINAPI Mine_RegSetValueExW(HKEY key, LPCWSTR value, DWORD reserved, DWORD type, const BYTE* data, DWORD size) noexcept {
@@ -384,7 +362,7 @@ LSTATUS WINAPI Mine_RegSetValueExW(HKEY key, LPCWSTR value, DWORD reserved, DWOR
   if (scope.Reports() && !DecideRegistry(SystemOperation::WriteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegSetValueExW)>(HookId::RegSetValueExW)(key, value, reserved, type, data, size);
+  return Real<HookId::RegSetValueExW>()(key, value, reserved, type, data, size);
 }
 
 LSTATUS WINAPI Mine_RegDeleteValueA(HKEY key, LPCSTR value) noexcept {
@@ -392,7 +370,7 @@ LSTATUS WINAPI Mine_RegDeleteValueA(HKEY key, LPCSTR value) noexcept {
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegDeleteValueA)>(HookId::RegDeleteValueA)(key, value);
+  return Real<HookId::RegDeleteValueA>()(key, value);
 }
 
 LSTATUS WINAPI Mine_RegDeleteValueW(HKEY key, LPCWSTR value) noexcept {
@@ -400,7 +378,7 @@ LSTATUS WINAPI Mine_RegDeleteValueW(HKEY key, LPCWSTR value) noexcept {
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKeyValue, key, value).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegDeleteValueW)>(HookId::RegDeleteValueW)(key, value);
+  return Real<HookId::RegDeleteValueW>()(key, value);
 }
 
 LSTATUS WINAPI Mine_RegDeleteKeyA(HKEY key, LPCSTR subKey) noexcept {
@@ -408,7 +386,7 @@ LSTATUS WINAPI Mine_RegDeleteKeyA(HKEY key, LPCSTR subKey) noexcept {
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKey, key, subKey).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegDeleteKeyA)>(HookId::RegDeleteKeyA)(key, subKey);
+  return Real<HookId::RegDeleteKeyA>()(key, subKey);
 }
 
 LSTATUS WINAPI Mine_RegDeleteKeyW(HKEY key, LPCWSTR subKey) noexcept {
@@ -416,7 +394,7 @@ LSTATUS WINAPI Mine_RegDeleteKeyW(HKEY key, LPCWSTR subKey) noexcept {
   if (scope.Reports() && !DecideRegistry(SystemOperation::DeleteKey, key, subKey).pass) {
     return Refuse<LSTATUS>(ERROR_ACCESS_DENIED);
   }
-  return Real<decltype(&::RegDeleteKeyW)>(HookId::RegDeleteKeyW)(key, subKey);
+  return Real<HookId::RegDeleteKeyW>()(key, subKey);
 }
 
 }  // namespace palisor::hook

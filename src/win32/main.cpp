@@ -15,7 +15,7 @@
 #include "win32/app/SingleInstance.h"
 #include "win32/app/SplashWindow.h"
 #include "win32/app/SystemPromptWindow.h"
-#include "win32/injection/Win32InjectionEngine.h"
+#include "placement/Win32InjectionEngine.h"
 #include "win32/packetfilter/Win32PacketFilterLibrary.h"
 #include "win32/platform/Win32Clock.h"
 #include "win32/platform/Win32ProcessMemory.h"
@@ -67,7 +67,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   win32::Win32PacketFilterLibrary packetFilter(programDirectory);
   // The injection engine knows the processes it placed the hook library into: the event entry
   // believes their events only with the secret handed to each.
-  win32::Win32InjectionEngine injection(programDirectory);
+  placement::Win32InjectionEngine injection(programDirectory);
+  // On 64-bit Windows the processes of the other width get their library from its helper.
+  injection.UseOtherWidth(placement::OtherWidthFilesIn(programDirectory));
   app::Firewall firewall(
       {memory, clock, GetCurrentProcessId(), programDirectory, &packetFilter, &memory, &injection.Secrets()});
   g_firewall = &firewall;

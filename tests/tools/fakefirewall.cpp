@@ -35,7 +35,7 @@
 #include "core/events/EventRecords.h"
 #include "core/events/EventViews.h"
 #include "core/platform/InjectionEngine.h"
-#include "win32/injection/Win32InjectionEngine.h"
+#include "placement/Win32InjectionEngine.h"
 #include "win32/platform/Win32ProcessMemory.h"
 
 using namespace palisor;
@@ -202,7 +202,7 @@ void ReadControl(const Options& base) {
 }
 
 
-void PrintReport(const char* operation, bool result, const win32::Win32InjectionEngine& engine) {
+void PrintReport(const char* operation, bool result, const placement::Win32InjectionEngine& engine) {
   const auto& r = engine.LastReport();
   std::printf("%s=%d succeeded=%u failed=%u refused=%u passes=%u\n", operation, result ? 1 : 0, r.succeeded, r.failed,
               r.refused, r.passes);
@@ -222,7 +222,7 @@ int PlaceWithoutWindow() {
   std::string directory = g_options.placeDirectory;
   if (directory.empty() || g_controlPath.empty()) return 1;
   if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-  win32::Win32InjectionEngine engine(directory);
+  placement::Win32InjectionEngine engine(directory);
   PrintReport("place", engine.PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
                                                platform::kHookWaitLimitMs), engine);
   std::printf("ready\n");
@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--remove") {
     std::string directory = argv[2];
     if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    win32::Win32InjectionEngine engine(directory);
+    placement::Win32InjectionEngine engine(directory);
     PrintReport("remove", engine.RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
                                                    platform::kHookWaitLimitMs), engine);
     return 0;
@@ -260,11 +260,11 @@ int main(int argc, char** argv) {
   if (!window) return 2;
   if (g_options.lifetimeMs) SetTimer(window, 1, g_options.lifetimeMs, nullptr);
 
-  std::unique_ptr<win32::Win32InjectionEngine> engine;
+  std::unique_ptr<placement::Win32InjectionEngine> engine;
   if (!g_options.placeDirectory.empty()) {
     std::string directory = g_options.placeDirectory;
     if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    engine = std::make_unique<win32::Win32InjectionEngine>(directory);
+    engine = std::make_unique<placement::Win32InjectionEngine>(directory);
     PrintReport("place", engine->PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
                                                   platform::kHookWaitLimitMs), *engine);
   }

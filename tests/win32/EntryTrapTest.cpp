@@ -6,9 +6,9 @@
 #include <new>
 #include <string>
 
-#include "win32/injection/EntryTrap.h"
+#include "placement/EntryTrap.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 // A copy of this program that only lists its tests and ends, started suspended.
@@ -93,4 +93,4 @@ TEST(EntryTrap, AProgramWhoseHolderVanishedStartsByItself) {
 }
 
 }  // namespace
-}  // namespace palisor::win32
+}  // namespace palisor::placement

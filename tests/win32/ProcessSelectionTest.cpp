@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "win32/injection/ProcessSelection.h"
+#include "placement/ProcessSelection.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 TEST(ProcessSelection, TheLibraryGoesOnlyIntoProcessesOfItsOwnWidth) {
@@ -32,4 +32,4 @@ TEST(ProcessSelection, TheLibraryGoesOnlyIntoProcessesOfItsOwnWidth) {
 TEST(ProcessSelection, ThisProgramsOwnKindFits) { EXPECT_TRUE(LibraryFits(GetCurrentProcess())); }
 
 }  // namespace
-}  // namespace palisor::win32
+}  // namespace palisor::placement

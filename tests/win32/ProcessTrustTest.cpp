@@ -6,7 +6,7 @@
 #include <set>
 #include <tuple>
 
-#include "win32/platform/RandomSecret.h"
+#include "placement/RandomSecret.h"
 #include "win32/platform/Win32ProcessMemory.h"
 #include "win32/platform/Win32ProcessTokens.h"
 
@@ -39,7 +39,7 @@ TEST(ProcessTrust, AProcessThatCannotBeOpenedStandsAsNotOpened) {
 TEST(ProcessTrust, SecretsAreNeverZeroAndDoNotRepeat) {
   std::set<std::uint32_t> drawn;
   for (int i = 0; i < 64; ++i) {
-    const std::uint32_t secret = NewRandomSecret();
+    const std::uint32_t secret = placement::NewRandomSecret();
     ASSERT_NE(secret, 0u);
     drawn.insert(secret);
   }

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <optional>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace palisor::hooking {
 
@@ -22,6 +24,8 @@ class PlacementSecrets {
   void ForgetAll();
   // The secret handed to `processId`; nothing when Palisor did not place the library there.
   std::optional<std::uint32_t> SecretOf(std::uint32_t processId) const;
+  // Every registered process with its secret, by process id.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> Entries() const;
 
  private:
   mutable std::mutex lock_;

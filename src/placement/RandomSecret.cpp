@@ -1,8 +1,8 @@
-#include "win32/platform/RandomSecret.h"
+#include "placement/RandomSecret.h"
 
 #include <windows.h>
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 using RtlGenRandomFunction = BOOLEAN(WINAPI*)(PVOID buffer, ULONG length);
@@ -35,4 +35,4 @@ std::uint32_t NewRandomSecret() {
   return 0;
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

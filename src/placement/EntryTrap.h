@@ -16,7 +16,7 @@
 
 #include <cstdint>
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 // The threads of another process, suspended for as long as this object lives.
 class SuspendedThreads {
@@ -59,4 +59,4 @@ class EntryTrap {
   bool set_ = false;
 };
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

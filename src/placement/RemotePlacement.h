@@ -11,7 +11,7 @@
 
 #include "core/hooking/PlacementHandover.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 // Where the hook library's entry points lie in any process that loads it.
 struct HookLibraryLayout {
@@ -30,10 +30,20 @@ inline constexpr DWORD kHooksRemovedLibraryKept = 3;    // stays as a pass-throu
 
 bool IsRemovedExitCode(DWORD code);
 
-// What Palisor.exe hands every library it places: its own process id, `secret` and the name of
-// the packet filter's rule section (empty: the well-known names; longer than the block holds:
-// empty as well, since a cut name would name another section).
-hooking::PlacementHandover FirewallHandover(std::uint32_t secret, const std::string& packetFilterSection);
+// The firewall the placed libraries report to: its process (Palisor.exe's, also when a helper
+// places for it) and the name of its packet filter's rule section (empty: the well-known names).
+struct FirewallIdentity {
+  std::uint32_t processId = GetCurrentProcessId();
+  std::string packetFilterSection;
+
+  // What every library placed for this firewall is handed, with `secret`. A section name longer
+  // than the block holds is handed as empty, since a cut name would name another section.
+  hooking::PlacementHandover Handover(std::uint32_t secret) const;
+};
+
+// Where the entry points of the hook library at `path` lie (mapped here without running any of
+// its code); nothing when it cannot be loaded or lacks them. `path` becomes the full path.
+std::optional<HookLibraryLayout> LayoutOfLibrary(const std::string& path);
 
 // A thread started in another process at `start` with one argument.
 HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument);
@@ -92,4 +102,4 @@ bool WaitHandlingSentMessages(HANDLE handle, ULONGLONG deadline);
 // The same without a message queue, for threads that own no window.
 bool WaitUntil(HANDLE handle, ULONGLONG deadline);
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

@@ -11,7 +11,8 @@
 // whose hooked parent placed the library already is placed again harmlessly: the second
 // placement gives its reference back, and hands the library this firewall's secret for it (the
 // parent's placement handed none). A placed process is registered in `secrets` and forgotten
-// once it ended, before the watcher lets go of its handle.
+// once it ended, before the watcher lets go of its handle. New processes of the other width go
+// to that width's helper, one run for those found in one look, registered as it reports them.
 #pragma once
 
 #include <windows.h>
@@ -19,14 +20,16 @@
 #include <map>
 #include <string>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/hooking/PlacementSecrets.h"
 #include "core/hooking/TargetSet.h"
-#include "win32/injection/EntryTrap.h"
-#include "win32/injection/RemotePlacement.h"
+#include "placement/EntryTrap.h"
+#include "placement/OtherWidthHelper.h"
+#include "placement/RemotePlacement.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 inline constexpr DWORD kWatchIntervalMs = 250;
 // How often the remembered processes are checked for having exited (one wait each).
@@ -35,11 +38,22 @@ inline constexpr ULONGLONG kExitLookMs = 1000;
 // waited for before the library is placed into it without holding it.
 inline constexpr ULONGLONG kEarlyLookMs = 200;
 
+// The helper that places into the processes of the other width, and the target set code it is
+// given.
+struct OtherWidthWatch {
+  OtherWidthFiles files;
+  std::int32_t targetSet;
+};
+
+// The most new processes one helper run is given.
+inline constexpr std::size_t kMaxAdoptionsPerHelper = 64;
+
 class ProcessWatcher {
  public:
   // `known`: the processes handled already.
   ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
-                 DWORD waitLimitMs, hooking::PlacementSecrets& secrets, std::string packetFilterSection);
+                 DWORD waitLimitMs, hooking::PlacementSecrets& secrets, FirewallIdentity firewall,
+                 std::optional<OtherWidthWatch> otherWidth = std::nullopt);
   ~ProcessWatcher();  // stops the thread and waits for it; held processes are let go
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
@@ -57,13 +71,23 @@ class ProcessWatcher {
     bool started = false;
   };
 
+  // A helper run placing into new processes of the other width.
+  struct HelperAdoption {
+    HelperRun run;
+    ULONGLONG deadline;
+  };
+
   static DWORD WINAPI Run(LPVOID self);
   void Watch();
   void Poll();
   void Remember(DWORD processId);
   void ForgetEnded(const std::vector<DWORD>& running, bool lookAtExits);
   // False when the process could not be opened for a reason that may pass: look again next time.
-  bool Adopt(DWORD processId);
+  // A process of the other width goes to `otherWidth`.
+  bool Adopt(DWORD processId, std::vector<DWORD>& otherWidth);
+  void AdoptThroughHelper(const std::vector<DWORD>& processIds);
+  // Registers what the helpers that ended (or ran out of time) placed, and lets them go.
+  void FinishHelpers();
   // Moves a new process on; true when it is done with.
   bool Advance(NewProcess& process);
   DWORD WaitTime() const;
@@ -72,14 +96,16 @@ class ProcessWatcher {
   const hooking::TargetSet targets_;
   const DWORD waitLimitMs_;
   hooking::PlacementSecrets& secrets_;
-  const std::string packetFilterSection_;
+  const FirewallIdentity firewall_;
   // The processes handled, each with a handle that keeps its id from being given to a new
   // process while it is remembered (ids of ended processes are soon reused).
   std::map<DWORD, HANDLE> known_;
   ULONGLONG nextExitLook_ = 0;
   std::vector<NewProcess> inFlight_;
+  const std::optional<OtherWidthWatch> otherWidth_;
+  std::vector<HelperAdoption> helpers_;
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
 };
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

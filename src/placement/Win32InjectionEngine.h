@@ -35,10 +35,11 @@
 #include "core/hooking/PlacementSecrets.h"
 #include "core/hooking/TargetSet.h"
 #include "core/platform/InjectionEngine.h"
-#include "win32/injection/ProcessWatcher.h"
-#include "win32/injection/RemotePlacement.h"
+#include "placement/OtherWidthHelper.h"
+#include "placement/ProcessWatcher.h"
+#include "placement/RemotePlacement.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 class Win32InjectionEngine final : public platform::InjectionEngine {
  public:
@@ -63,8 +64,16 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   // The processes carrying the library placed by this engine, with their secrets.
   const hooking::PlacementSecrets& Secrets() const { return secrets_; }
   // The packet filter's rule section that libraries placed from now on read (empty: the
-  // well-known names); see FirewallHandover.
-  void SetPacketFilterSection(std::string name) { packetFilterSection_ = std::move(name); }
+  // well-known names); see FirewallIdentity.
+  void SetPacketFilterSection(std::string name) { firewall_.packetFilterSection = std::move(name); }
+  // The firewall the libraries placed from now on report to: by default this process. A placing
+  // helper places for the firewall that started it.
+  void SetFirewall(FirewallIdentity firewall) { firewall_ = std::move(firewall); }
+  // Whether a successful placement goes on placing into processes started later (by default).
+  void WatchNewProcesses(bool watch) { watchNewProcesses_ = watch; }
+  // The processes of the other width get that width's library from its helper, run for each
+  // operation beside this engine's own work and within the same wait limit (by default none).
+  void UseOtherWidth(std::optional<OtherWidthFiles> files) { otherWidth_ = std::move(files); }
 
  private:
   std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
@@ -74,10 +83,15 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
                   std::vector<DWORD>& again, bool& handled);
 
   std::string libraryDirectory_;
-  std::string packetFilterSection_;
+  void StartOtherWidth(HelperRun& run, const std::string& command);
+  void FinishOtherWidth(HelperRun& run, ULONGLONG deadline);
+
+  FirewallIdentity firewall_;
+  bool watchNewProcesses_ = true;
+  std::optional<OtherWidthFiles> otherWidth_;
   hooking::PlacementSecrets secrets_;  // declared before the watcher, which writes it
   std::unique_ptr<ProcessWatcher> watcher_;
   Report report_;
 };
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

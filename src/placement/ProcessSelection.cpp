@@ -1,4 +1,4 @@
-#include "win32/injection/ProcessSelection.h"
+#include "placement/ProcessSelection.h"
 
 #include "win32/platform/UniqueHandle.h"
 
@@ -9,7 +9,7 @@
 #include <iterator>
 #include <memory>
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 Wow64 Wow64Of(HANDLE process) {
@@ -22,7 +22,7 @@ Wow64 Wow64Of(HANDLE process) {
 PSID UserOf(HANDLE process, std::vector<std::uint8_t>& buffer) {
   HANDLE rawToken = nullptr;
   if (!OpenProcessToken(process, TOKEN_QUERY, &rawToken)) return nullptr;
-  UniqueHandle token(rawToken);
+  win32::UniqueHandle token(rawToken);
   DWORD size = 0;
   GetTokenInformation(rawToken, TokenUser, nullptr, 0, &size);
   if (size == 0) return nullptr;
@@ -92,7 +92,7 @@ OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
   if (processId == 0) return {TargetCheck::NotTarget};
   if (processId == GetCurrentProcessId() && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
   DWORD error = 0;
-  UniqueHandle process(OpenForPlacement(processId, error));
+  win32::UniqueHandle process(OpenForPlacement(processId, error));
   if (!process) {
     if (error == ERROR_ACCESS_DENIED) return {TargetCheck::NoAccess, nullptr, error};
     if (error == ERROR_INVALID_PARAMETER) return {TargetCheck::NotTarget, nullptr, error};  // gone
@@ -100,7 +100,6 @@ OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
   }
   DWORD exitCode = 0;
   if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return {TargetCheck::NotTarget};
-  if (!LibraryFits(process.get())) return {TargetCheck::NotTarget};
   std::vector<std::uint8_t> userBuffer;
   PSID user = UserOf(process.get(), userBuffer);
   if (!targets.includeServiceAccounts) {
@@ -108,11 +107,12 @@ OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
     if (hooking::IsServiceAccountSid(*GetSidSubAuthorityCount(user))) return {TargetCheck::NotTarget};
   }
   if (!InScope(processId, user, targets.scope)) return {TargetCheck::NotTarget};
+  if (!LibraryFits(process.get())) return {TargetCheck::OtherWidth};
   return {TargetCheck::Target, process.release()};
 }
 
 std::uintptr_t FindModule(DWORD processId, const std::string& path) {
-  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+  win32::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
   for (int retry = 0; snapshot.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_BAD_LENGTH && retry < 3; ++retry) {
     snapshot.reset(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));  // the module list was changing
   }
@@ -125,4 +125,4 @@ std::uintptr_t FindModule(DWORD processId, const std::string& path) {
   return 0;
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

@@ -1,23 +1,42 @@
-#include "win32/injection/RemotePlacement.h"
+#include "placement/RemotePlacement.h"
 
 #include <utility>
 
-#include "win32/injection/ProcessSelection.h"
+#include "placement/ProcessSelection.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 bool IsRemovedExitCode(DWORD code) {
   return code == kHooksRemovedAndUnloaded || code == kHooksRemovedUnloadPending || code == kHooksRemovedLibraryKept;
 }
 
-hooking::PlacementHandover FirewallHandover(std::uint32_t secret, const std::string& packetFilterSection) {
+hooking::PlacementHandover FirewallIdentity::Handover(std::uint32_t secret) const {
   hooking::PlacementHandover handover;
-  handover.firewallProcessId = GetCurrentProcessId();
+  handover.firewallProcessId = processId;
   handover.secret = secret;
   if (packetFilterSection.size() < sizeof handover.packetFilterSection) {
     packetFilterSection.copy(handover.packetFilterSection, packetFilterSection.size());
   }
   return handover;
+}
+
+std::optional<HookLibraryLayout> LayoutOfLibrary(const std::string& path) {
+  HookLibraryLayout layout;
+  layout.path = path;
+  HMODULE image = LoadLibraryExA(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+  if (!image) return std::nullopt;
+  char full[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(image, full, sizeof full);
+  if (length > 0 && length < sizeof full) layout.path.assign(full, length);
+  const auto base = reinterpret_cast<std::uintptr_t>(image);
+  const auto install = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "InstallHooks"));
+  const auto remove = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "RemoveHooks"));
+  FreeLibrary(image);
+  layout.loadLibraryA = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA"));
+  if (!install || !remove || !layout.loadLibraryA) return std::nullopt;
+  layout.installOffset = static_cast<std::uint32_t>(install - base);
+  layout.removeOffset = static_cast<std::uint32_t>(remove - base);
+  return layout;
 }
 
 HANDLE StartRemoteThread(HANDLE process, std::uintptr_t start, std::uintptr_t argument) {
@@ -144,4 +163,4 @@ bool WaitUntil(HANDLE handle, ULONGLONG deadline) {
   return WaitForSingleObject(handle, remaining) == WAIT_OBJECT_0;
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

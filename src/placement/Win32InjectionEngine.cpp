@@ -1,13 +1,13 @@
-#include "win32/injection/Win32InjectionEngine.h"
+#include "placement/Win32InjectionEngine.h"
 
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "win32/injection/ProcessSelection.h"
-#include "win32/platform/RandomSecret.h"
+#include "placement/ProcessSelection.h"
+#include "placement/RandomSecret.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 constexpr int kMaxPasses = 5;
@@ -61,23 +61,7 @@ Win32InjectionEngine::~Win32InjectionEngine() {
 }
 
 std::optional<HookLibraryLayout> Win32InjectionEngine::LayoutOf(const std::string& library) const {
-  HookLibraryLayout layout;
-  layout.path = HasDirectory(library) ? library : libraryDirectory_ + library;
-  // Mapped without running any of its code, only to learn where its entry points lie.
-  HMODULE image = LoadLibraryExA(layout.path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-  if (!image) return std::nullopt;
-  char full[MAX_PATH * 4];
-  const DWORD length = GetModuleFileNameA(image, full, sizeof full);
-  if (length > 0 && length < sizeof full) layout.path.assign(full, length);
-  const auto base = reinterpret_cast<std::uintptr_t>(image);
-  const auto install = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "InstallHooks"));
-  const auto remove = reinterpret_cast<std::uintptr_t>(GetProcAddress(image, "RemoveHooks"));
-  FreeLibrary(image);
-  layout.loadLibraryA = reinterpret_cast<std::uintptr_t>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA"));
-  if (!install || !remove || !layout.loadLibraryA) return std::nullopt;
-  layout.installOffset = static_cast<std::uint32_t>(install - base);
-  layout.removeOffset = static_cast<std::uint32_t>(remove - base);
-  return layout;
+  return LayoutOfLibrary(HasDirectory(library) ? library : libraryDirectory_ + library);
 }
 
 bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::string& library,
@@ -89,6 +73,11 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
   const auto targets = hooking::DecodeTargetSet(targetSet);
   const auto layout = LayoutOf(library);
   if (!targets || !layout) return false;
+  HelperRun otherWidth;
+  if (otherWidth_) {
+    StartOtherWidth(otherWidth, PlaceCommand(HelperWaitLimit(waitLimitMs), otherWidth_->library, firewall_.Handover(0),
+                                             targetSet));
+  }
 
   std::vector<DWORD> previous, retry;
   for (int pass = 0; pass < kMaxPasses; ++pass) {
@@ -106,10 +95,13 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
     }
     if (!handled) break;
   }
+  FinishOtherWidth(otherWidth, deadline);
   const bool placed = report_.failed == 0 || report_.succeeded > 0;
-  if (placed) {
+  if (placed && watchNewProcesses_) {
+    std::optional<OtherWidthWatch> otherWidthWatch;
+    if (otherWidth_) otherWidthWatch = OtherWidthWatch{*otherWidth_, targetSet};
     watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs, secrets_,
-                                                packetFilterSection_);
+                                                firewall_, std::move(otherWidthWatch));
   }
   return placed;
 }
@@ -126,7 +118,7 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
       case TargetCheck::Target:
         handled = true;
         secrets.emplace_back(id, NewRandomSecret());
-        placements.emplace_back(opened.process, layout, FirewallHandover(secrets.back().second, packetFilterSection_));
+        placements.emplace_back(opened.process, layout, firewall_.Handover(secrets.back().second));
         placements.back().Start();
         break;
       case TargetCheck::NoAccess:
@@ -136,6 +128,7 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
         retry.push_back(id);
         break;
       case TargetCheck::NotTarget:
+      case TargetCheck::OtherWidth:  // its width's helper places there
         break;
     }
   }
@@ -146,12 +139,17 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
   }
 }
 
-bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t, const std::string& library, std::uint32_t waitLimitMs) {
+bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t targetSet, const std::string& library,
+                                             std::uint32_t waitLimitMs) {
   const ULONGLONG deadline = GetTickCount64() + waitLimitMs;
   report_ = {};
   watcher_.reset();
   const auto layout = LayoutOf(library);
   if (!layout) return false;
+  HelperRun otherWidth;
+  if (otherWidth_) {
+    StartOtherWidth(otherWidth, RemoveCommand(HelperWaitLimit(waitLimitMs), otherWidth_->library, targetSet));
+  }
 
   std::vector<DWORD> previous, again;
   for (int pass = 0; pass < kMaxPasses; ++pass) {
@@ -165,8 +163,27 @@ bool Win32InjectionEngine::RemoveHookLibrary(std::int32_t, const std::string& li
     previous = now;
     if (!handled) break;
   }
+  FinishOtherWidth(otherWidth, deadline);
   if (report_.failed == 0) secrets_.ForgetAll();
   return report_.failed == 0;
+}
+
+void Win32InjectionEngine::StartOtherWidth(HelperRun& run, const std::string& command) {
+  if (!run.Start(otherWidth_->helper, command)) ++report_.failed;
+}
+
+// Adds what the other width's helper did; a helper that did not report counts as one failure.
+void Win32InjectionEngine::FinishOtherWidth(HelperRun& run, ULONGLONG deadline) {
+  if (!run.Process()) return;
+  const hooking::HelperReport report = run.Finish(deadline, true);
+  if (!report.complete) {
+    ++report_.failed;
+    return;
+  }
+  report_.succeeded += report.succeeded;
+  report_.failed += report.failed;
+  report_.refused += report.refused;
+  for (const hooking::PlacedProcess& placed : report.placed) secrets_.Register(placed.processId, placed.secret);
 }
 
 // Every process of `ids` that carries the library gets its hooks removed. A process where the
@@ -214,4 +231,4 @@ void Win32InjectionEngine::RemovePass(const std::vector<DWORD>& ids, const HookL
   }
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

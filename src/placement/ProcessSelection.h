@@ -10,7 +10,7 @@
 
 #include "core/hooking/TargetSet.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 // The ids of the processes running now, sorted.
 std::vector<DWORD> RunningProcessIds();
@@ -20,7 +20,8 @@ std::vector<DWORD> NewProcessIds(const std::vector<DWORD>& now, const std::vecto
 
 enum class TargetCheck {
   Target,       // opened: the library is to be placed there
-  NotTarget,    // outside the target set, not able to host the library, or gone
+  NotTarget,    // outside the target set, or gone
+  OtherWidth,   // in the target set, but the library of the other width fits it (LibraryFits)
   NoAccess,     // not ours to open
   Unavailable,  // still exists but could not be opened for another reason: try again
 };
@@ -50,7 +51,7 @@ bool LibraryFits(HANDLE process);
 
 // Opens process `processId` when it belongs to `targets`: not this process (unless included),
 // in the target set's scope, not run by a built-in service account (unless included), and able
-// to load this library (LibraryFits).
+// to load this library (LibraryFits; a target of the other width is told apart, not opened).
 OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets);
 
 // Opens a process with kPlacementAccess whatever its kind; null when it cannot be.
@@ -59,4 +60,4 @@ HANDLE OpenForPlacement(DWORD processId, DWORD& error);
 // The base address of the module loaded from `path` in process `processId`, or 0.
 std::uintptr_t FindModule(DWORD processId, const std::string& path);
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

@@ -1,4 +1,4 @@
-#include "win32/injection/EntryTrap.h"
+#include "placement/EntryTrap.h"
 #include "win32/platform/UniqueHandle.h"
 
 #include <tlhelp32.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <initializer_list>
 
-namespace palisor::win32 {
+namespace palisor::placement {
 namespace {
 
 // The holder and the held program are of one width (the library placed is of the holder's).
@@ -276,7 +276,7 @@ bool IsTrapped(HANDLE process, std::uintptr_t entry, const unsigned char (&bytes
 }  // namespace
 
 SuspendedThreads::SuspendedThreads(DWORD processId) {
-  const UniqueHandle owned(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  const win32::UniqueHandle owned(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
   HANDLE snapshot = owned.get();
   if (snapshot == INVALID_HANDLE_VALUE) return;
   const DWORD self = GetCurrentThreadId();
@@ -284,7 +284,7 @@ SuspendedThreads::SuspendedThreads(DWORD processId) {
   entry.dwSize = sizeof entry;
   for (BOOL more = Thread32First(snapshot, &entry); more && count_ < kMaxThreads; more = Thread32Next(snapshot, &entry)) {
     if (entry.th32OwnerProcessID != processId || entry.th32ThreadID == self) continue;
-    UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
+    win32::UniqueHandle thread(OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID));
     if (!thread || SuspendThread(thread.get()) == static_cast<DWORD>(-1)) continue;
     threads_[count_++] = thread.release();  // resumed and closed by the destructor
   }
@@ -327,4 +327,4 @@ void EntryTrap::Release() {
   }
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

@@ -1,21 +1,22 @@
-#include "win32/injection/ProcessWatcher.h"
+#include "placement/ProcessWatcher.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "win32/injection/ProcessSelection.h"
-#include "win32/platform/RandomSecret.h"
+#include "placement/ProcessSelection.h"
+#include "placement/RandomSecret.h"
 
-namespace palisor::win32 {
+namespace palisor::placement {
 
 ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
                                DWORD waitLimitMs, hooking::PlacementSecrets& secrets,
-                               std::string packetFilterSection)
+                               FirewallIdentity firewall, std::optional<OtherWidthWatch> otherWidth)
     : layout_(std::move(layout)),
       targets_(targets),
       waitLimitMs_(waitLimitMs),
       secrets_(secrets),
-      packetFilterSection_(std::move(packetFilterSection)) {
+      firewall_(std::move(firewall)),
+      otherWidth_(std::move(otherWidth)) {
   for (DWORD id : known) Remember(id);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (stop_) thread_ = CreateThread(nullptr, 0, &ProcessWatcher::Run, this, 0, nullptr);
@@ -29,6 +30,7 @@ ProcessWatcher::~ProcessWatcher() {
   }
   if (stop_) CloseHandle(stop_);
   inFlight_.clear();  // traps released before the placements close their handles
+  helpers_.clear();   // helpers still running are ended
   for (const auto& entry : known_) {
     if (entry.second) CloseHandle(entry.second);
   }
@@ -72,9 +74,13 @@ void ProcessWatcher::Watch() {
         handles.push_back(p.placement->Pending());
       }
     }
+    for (const HelperAdoption& helper : helpers_) {
+      if (handles.size() < MAXIMUM_WAIT_OBJECTS) handles.push_back(helper.run.Process());
+    }
     const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, WaitTime());
     if (result == WAIT_OBJECT_0 || result == WAIT_FAILED) return;
     std::erase_if(inFlight_, [this](NewProcess& p) { return Advance(p); });
+    FinishHelpers();
     if (GetTickCount64() >= nextPoll) {
       Poll();
       nextPoll = GetTickCount64() + kWatchIntervalMs;
@@ -88,20 +94,46 @@ void ProcessWatcher::Poll() {
   const bool lookAtExits = now >= nextExitLook_;
   if (lookAtExits) nextExitLook_ = now + kExitLookMs;
   ForgetEnded(running, lookAtExits);
+  std::vector<DWORD> otherWidth;
   for (DWORD id : running) {
-    if (!known_.count(id) && Adopt(id)) Remember(id);
+    if (!known_.count(id) && Adopt(id, otherWidth)) Remember(id);
+  }
+  for (std::size_t first = 0; first < otherWidth.size(); first += kMaxAdoptionsPerHelper) {
+    const std::size_t last = std::min(otherWidth.size(), first + kMaxAdoptionsPerHelper);
+    AdoptThroughHelper({otherWidth.begin() + first, otherWidth.begin() + last});
   }
 }
 
-bool ProcessWatcher::Adopt(DWORD processId) {
+void ProcessWatcher::AdoptThroughHelper(const std::vector<DWORD>& processIds) {
+  HelperRun run;
+  const std::string command = AdoptCommand(HelperWaitLimit(waitLimitMs_), otherWidth_->files.library,
+                                           firewall_.Handover(0), otherWidth_->targetSet, processIds);
+  if (run.Start(otherWidth_->files.helper, command)) {
+    helpers_.push_back({std::move(run), GetTickCount64() + waitLimitMs_});
+  }
+}
+
+void ProcessWatcher::FinishHelpers() {
+  std::erase_if(helpers_, [this](HelperAdoption& helper) {
+    const ULONGLONG now = GetTickCount64();
+    if (now < helper.deadline && WaitForSingleObject(helper.run.Process(), 0) != WAIT_OBJECT_0) return false;
+    for (const hooking::PlacedProcess& placed : helper.run.Finish(now, false).placed) {
+      secrets_.Register(placed.processId, placed.secret);
+    }
+    return true;
+  });
+}
+
+bool ProcessWatcher::Adopt(DWORD processId, std::vector<DWORD>& otherWidth) {
   OpenedProcess opened = OpenTarget(processId, targets_);
   if (opened.check == TargetCheck::Unavailable) return false;
+  if (opened.check == TargetCheck::OtherWidth && otherWidth_) otherWidth.push_back(processId);
   if (opened.check != TargetCheck::Target) return true;
   const std::uint32_t secret = NewRandomSecret();
   NewProcess p{processId,
                secret,
                opened.process,
-               std::make_unique<RemotePlacement>(opened.process, layout_, FirewallHandover(secret, packetFilterSection_)),
+               std::make_unique<RemotePlacement>(opened.process, layout_, firewall_.Handover(secret)),
                std::make_unique<EntryTrap>(opened.process, processId),
                GetTickCount64() + kEarlyLookMs,
                0};
@@ -131,4 +163,4 @@ bool ProcessWatcher::Advance(NewProcess& p) {
   return true;
 }
 
-}  // namespace palisor::win32
+}  // namespace palisor::placement

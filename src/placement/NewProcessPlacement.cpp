@@ -1,0 +1,39 @@
+#include "placement/NewProcessPlacement.h"
+
+#include "placement/EntryTrap.h"
+
+namespace palisor::placement {
+namespace {
+
+void Place(RemotePlacement& placement, DWORD waitLimitMs) {
+  if (!placement.Start()) return;
+  const ULONGLONG deadline = GetTickCount64() + waitLimitMs;
+  while (HANDLE pending = placement.Pending()) {
+    if (!WaitUntil(pending, deadline)) return placement.Abandon(ERROR_TIMEOUT);
+    placement.Advance();
+  }
+}
+
+}  // namespace
+
+bool PlaceIntoNewProcess(HANDLE process, HANDLE thread, DWORD processId, const HookLibraryLayout& layout,
+                         const hooking::PlacementHandover& handover, bool keepSuspended, DWORD waitLimitMs) {
+  HANDLE own = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &own, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (!keepSuspended) ResumeThread(thread);
+    return false;
+  }
+  RemotePlacement placement(own, layout, handover);  // owns `own`; declared first, so outlives the trap
+  EntryTrap trap(own, processId);
+  // Held at its entry point, the process may load its libraries meanwhile; without the trap it
+  // stays suspended (a new process runs its loader on the first thread that starts in it).
+  const bool trapped = trap.Set();
+  if (trapped) ResumeThread(thread);
+  Place(placement, waitLimitMs);
+  if (trapped && keepSuspended) SuspendThread(thread);
+  trap.Release();
+  if (!trapped && !keepSuspended) ResumeThread(thread);
+  return placement.Placed();
+}
+
+}  // namespace palisor::placement
