@@ -1,0 +1,181 @@
+// The placing helper of this build's width, run as a program of the other width runs it: its
+// command lines, what it reports, and the library it places into and takes out of real processes
+// (a waiting test tool).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "placement/OtherWidthHelper.h"
+#include "placement/ProcessSelection.h"
+#include "placement/RemotePlacement.h"
+
+namespace palisor::placement {
+namespace {
+
+constexpr ULONGLONG kHelperEndsWithinMs = 30000;  // generous: a loaded machine
+
+std::string BuildDirectory() {  // build/<width>/ from build/<width>/tests/win32_tests.exe
+  char self[MAX_PATH] = {};
+  std::string path(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
+  path.resize(path.find_last_of('\\'));
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+std::string HelperPath() { return BuildDirectory() + "bin\\" + (sizeof(void*) == 8 ? kHelper64 : kHelper32); }
+std::string LibraryPath() { return LayoutOfLibrary(BuildDirectory() + "bin\\PalisorDLL.dll").value().path; }
+
+hooking::PlacementHandover ThisFirewall() { return FirewallIdentity{GetCurrentProcessId(), "section 1"}.Handover(0); }
+
+// The waiting test tool, started (suspended when asked) for a minute at most.
+class Sleeper {
+ public:
+  explicit Sleeper(bool suspended) {
+    const std::string path = BuildDirectory() + "tools\\sleeper.exe";
+    std::string commandLine = "\"" + path + "\" 60";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                              CREATE_NO_WINDOW | (suspended ? CREATE_SUSPENDED : 0), nullptr, nullptr, &startup,
+                              &info_) != 0;
+  }
+  ~Sleeper() {
+    if (!started_) return;
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, 5000);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
+  Sleeper(const Sleeper&) = delete;
+  Sleeper& operator=(const Sleeper&) = delete;
+
+  bool Started() const { return started_; }
+  DWORD Id() const { return info_.dwProcessId; }
+  DWORD ThreadId() const { return info_.dwThreadId; }
+  // The first thread's suspend count before this resumes it once.
+  DWORD ResumeOnce() const { return ResumeThread(info_.hThread); }
+  bool Carries(const std::string& library) const { return FindModule(info_.dwProcessId, library) != 0; }
+
+ private:
+  PROCESS_INFORMATION info_{};
+  bool started_ = false;
+};
+
+struct Outcome {
+  hooking::HelperReport report;
+  std::optional<DWORD> exitCode;
+};
+
+Outcome RunHelper(const std::string& command) {
+  HelperRun run;
+  Outcome outcome;
+  if (!run.Start(HelperPath(), command)) return outcome;
+  outcome.report = run.Finish(GetTickCount64() + kHelperEndsWithinMs, false, &outcome.exitCode);
+  return outcome;
+}
+
+// Its module list may still show the library for a moment after an unload it started itself.
+bool LeavesWithin(const Sleeper& sleeper, const std::string& library, ULONGLONG ms) {
+  for (const ULONGLONG deadline = GetTickCount64() + ms; GetTickCount64() < deadline; Sleep(20)) {
+    if (!sleeper.Carries(library)) return true;
+  }
+  return !sleeper.Carries(library);
+}
+
+TEST(PlacingHelper, ArgumentsComeBackAsTheyWereQuoted) {
+  const std::vector<std::string> arguments = {
+      "",          "plain",          "two words",         "C:\\Program Files\\Palisor\\PalisorDLL64.dll",
+      "ends in\\", "ends in two\\\\", "a \"quoted\" word", "\\\"",
+      "tab\there", "back\\slash\\inside"};
+  std::string commandLine = "program.exe";
+  for (const std::string& argument : arguments) commandLine += " " + QuoteArgument(argument);
+  std::wstring wide(commandLine.begin(), commandLine.end());
+  int count = 0;
+  LPWSTR* parsed = CommandLineToArgvW(wide.c_str(), &count);
+  ASSERT_NE(parsed, nullptr);
+  ASSERT_EQ(count, static_cast<int>(arguments.size()) + 1);
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::wstring back = parsed[i + 1];
+    EXPECT_EQ(std::string(back.begin(), back.end()), arguments[i]) << commandLine;
+  }
+  LocalFree(parsed);
+}
+
+TEST(PlacingHelper, AdoptsARunningProgramAndRemovesTheLibraryAgain) {
+  Sleeper sleeper(false);
+  ASSERT_TRUE(sleeper.Started());
+  const std::string library = LibraryPath();
+
+  const Outcome placed = RunHelper(AdoptCommand(7000, library, ThisFirewall(), -27, {sleeper.Id()}));
+  EXPECT_EQ(placed.exitCode, 0u);
+  ASSERT_TRUE(placed.report.complete);
+  EXPECT_EQ(placed.report.succeeded, 1u);
+  EXPECT_EQ(placed.report.failed, 0u);
+  ASSERT_EQ(placed.report.placed.size(), 1u);
+  EXPECT_EQ(placed.report.placed[0].processId, sleeper.Id());
+  EXPECT_NE(placed.report.placed[0].secret, 0u);
+  EXPECT_TRUE(sleeper.Carries(library));
+
+  const Outcome removed = RunHelper(RemoveCommand(7000, library, -27));
+  EXPECT_EQ(removed.exitCode, 0u);
+  ASSERT_TRUE(removed.report.complete);
+  EXPECT_GE(removed.report.succeeded, 1u);
+  EXPECT_EQ(removed.report.failed, 0u);
+  EXPECT_TRUE(LeavesWithin(sleeper, library, 10000)) << "the library stayed in the program";
+}
+
+TEST(PlacingHelper, PlacesIntoASuspendedChildAndLeavesItsThreadAsAsked) {
+  for (const bool keepSuspended : {false, true}) {
+    SCOPED_TRACE(keepSuspended ? "kept suspended" : "let run");
+    Sleeper child(true);
+    ASSERT_TRUE(child.Started());
+    const std::string library = LibraryPath();
+    const Outcome outcome =
+        RunHelper(ChildCommand(7000, library, ThisFirewall(), child.Id(), child.ThreadId(), keepSuspended));
+    EXPECT_EQ(outcome.exitCode, 0u);
+    ASSERT_TRUE(outcome.report.complete);
+    EXPECT_EQ(outcome.report.succeeded, 1u);
+    EXPECT_TRUE(outcome.report.placed.empty()) << "a child is handed no secret";
+    EXPECT_TRUE(child.Carries(library));
+    EXPECT_EQ(child.ResumeOnce(), keepSuspended ? 1u : 0u);
+  }
+}
+
+TEST(PlacingHelper, RefusesCommandLinesItDoesNotUnderstand) {
+  const std::string library = QuoteArgument(LibraryPath());
+  const std::string missing = QuoteArgument(BuildDirectory() + "bin\\NoSuchLibrary.dll");
+  const std::string commands[] = {
+      "",
+      "frobnicate 7000 " + library,
+      "place 7000 " + library + " 1 \"\"",                 // no target set
+      "place 7000 " + library + " 1 \"\" 27",              // a target set is negative
+      "place 7000 " + library + " 1 \"\" -27 5",           // one argument too many
+      "adopt 7x00 " + library + " 1 \"\" -27 5",
+      "adopt 7000 " + missing + " 1 \"\" -27 5",           // no such library
+      "adopt 7000 " + library + " 1 \"\" -27 5 six",
+      "child 7000 " + library + " 1 \"\" 5 6 2",           // KEEP is 0 or 1
+      "child 7000 " + library + " 1 \"\" 5 6",
+      "remove 7000 " + library,
+      "remove 7000 " + library + " -99999999999",
+  };
+  for (const std::string& command : commands) {
+    SCOPED_TRACE(command);
+    const Outcome outcome = RunHelper(command);
+    EXPECT_EQ(outcome.exitCode, 2u);
+    EXPECT_FALSE(outcome.report.complete);
+  }
+}
+
+TEST(PlacingHelper, OtherWidthExistsForEvery64BitProgramAndFor32BitOnesUnderWow64) {
+  EXPECT_TRUE(OtherWidthExists(true, Wow64::No));
+  EXPECT_TRUE(OtherWidthExists(true, Wow64::Unknown));
+  EXPECT_TRUE(OtherWidthExists(false, Wow64::Yes));
+  EXPECT_FALSE(OtherWidthExists(false, Wow64::No));
+  EXPECT_FALSE(OtherWidthExists(false, Wow64::Unknown));
+}
+
+}  // namespace
+}  // namespace palisor::placement
