@@ -136,6 +136,9 @@ Function ProgramFilesSize
   StrCpy $0 0
   !insertmacro AddFileSize "Palisor.exe"
   !insertmacro AddFileSize "PalisorDLL.dll"
+  !insertmacro AddFileSize "PalisorDLL64.dll"
+  !insertmacro AddFileSize "PalisorHelper32.exe"
+  !insertmacro AddFileSize "PalisorHelper64.exe"
   !insertmacro AddFileSize "FWDLL.dll"
   !insertmacro AddFileSize "help.chm"
   !insertmacro AddFileSize "Uninstall.exe"
@@ -156,6 +159,16 @@ Section "Palisor" SecProgram
   SetOverwrite try
   !insertmacro InstallFile "Palisor.exe"
   !insertmacro InstallFile "PalisorDLL.dll"
+  ; The placing helpers, and the hook library for 64-bit programs beside the 32-bit one.
+  !if /FileExists "${BIN}\PalisorDLL64.dll"
+    !insertmacro InstallFile "PalisorDLL64.dll"
+  !endif
+  !if /FileExists "${BIN}\PalisorHelper32.exe"
+    !insertmacro InstallFile "PalisorHelper32.exe"
+  !endif
+  !if /FileExists "${BIN}\PalisorHelper64.exe"
+    !insertmacro InstallFile "PalisorHelper64.exe"
+  !endif
   !insertmacro InstallFile "FWDLL.dll"
   !if /FileExists "${BIN}\help.chm"
     !insertmacro InstallFile "help.chm"
@@ -236,6 +249,9 @@ Section "un.Palisor" UnSecProgram
   ${EndIf}
   Delete /REBOOTOK "$INSTDIR\Palisor.exe"
   Delete /REBOOTOK "$INSTDIR\PalisorDLL.dll"
+  Delete /REBOOTOK "$INSTDIR\PalisorDLL64.dll"
+  Delete "$INSTDIR\PalisorHelper32.exe"
+  Delete "$INSTDIR\PalisorHelper64.exe"
   Delete /REBOOTOK "$INSTDIR\FWDLL.dll"
   Delete "$INSTDIR\help.chm"
   Delete "$INSTDIR\Uninstall.exe"

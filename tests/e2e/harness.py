@@ -256,7 +256,8 @@ class ProgramDir:
 
     live = []  # the directories in use now, for the evidence of a failure
 
-    def __init__(self, name, keep_files=("Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm")):
+    def __init__(self, name, keep_files=("Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm", "PalisorDLL64.dll",
+                                         "PalisorHelper32.exe", "PalisorHelper64.exe")):
         WORK.mkdir(parents=True, exist_ok=True)
         self.path = Path(tempfile.mkdtemp(prefix=name + "-", dir=WORK))
         ProgramDir.live.append(self.path)

@@ -16,7 +16,9 @@ PRISTINE = WORK / "installer-pristine"
 UNINSTALL_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\Palisor"
 RUN_KEY = r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run"
 SETTINGS_KEY = r"HKEY_LOCAL_MACHINE\SOFTWARE\Palisor"
-PROGRAM_FILES = ["Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm"]
+# The placing helpers and the other width's library ship where the build made them.
+PROGRAM_FILES = ["Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", "help.chm"] + [
+    name for name in ("PalisorDLL64.dll", "PalisorHelper32.exe", "PalisorHelper64.exe") if (BIN / name).exists()]
 DATA_FILES = ["NetRules.txt", "AdvNetRules.txt", "ContentRules.txt", "AllowedApps.txt", "ForbiddenApps.txt",
               "SysLog.txt", "NetLog.txt"]
 ALLOW_EVERYTHING = ["*.*", "*.*", "NOT SIGNED", "ANY"]

@@ -60,7 +60,8 @@ struct VersionResource {
 
 TEST(VersionResourceTest, EveryBinaryCarriesTheBuildsVersion) {
   const DWORD major = PALISOR_VERSION_MAJOR, minor = PALISOR_VERSION_MINOR, patch = PALISOR_VERSION_PATCH;
-  for (const char* name : {"Palisor.exe", "PalisorDLL.dll", "FWDLL.dll"}) {
+  const char* helper = sizeof(void*) == 8 ? "PalisorHelper64.exe" : "PalisorHelper32.exe";
+  for (const char* name : {"Palisor.exe", "PalisorDLL.dll", "FWDLL.dll", helper}) {
     SCOPED_TRACE(name);
     VersionResource version(BuiltFile(std::string("bin\\") + name));
     ASSERT_TRUE(version.found);
