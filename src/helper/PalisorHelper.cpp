@@ -121,7 +121,7 @@ int Adopt(const Operation& operation, std::int32_t targetSet, const std::vector<
   std::vector<Adoption> adoptions;
   placement::Win32InjectionEngine::Report report;
   for (DWORD id : processIds) {
-    const placement::OpenedProcess opened = placement::OpenTarget(id, *targets);
+    const placement::OpenedProcess opened = placement::OpenTarget(id, *targets, operation.firewall.processId);
     if (opened.check == placement::TargetCheck::NoAccess) ++report.refused;
     if (opened.check != placement::TargetCheck::Target) continue;
     const std::uint32_t secret = placement::NewRandomSecret();

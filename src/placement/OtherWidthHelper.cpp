@@ -18,12 +18,6 @@ bool FileExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-Wow64 OwnWow64() {
-  BOOL wow64 = FALSE;
-  if (!IsWow64Process(GetCurrentProcess(), &wow64)) return Wow64::Unknown;
-  return wow64 ? Wow64::Yes : Wow64::No;
-}
-
 std::string FirewallArguments(const hooking::PlacementHandover& handover) {
   const std::string section(handover.packetFilterSection,
                             strnlen(handover.packetFilterSection, sizeof handover.packetFilterSection));
@@ -77,7 +71,7 @@ bool OtherWidthExists(bool ownIs64Bit, Wow64 own) { return ownIs64Bit || own == 
 
 std::optional<OtherWidthFiles> OtherWidthFilesIn(const std::string& directory) {
   constexpr bool kOwnIs64Bit = sizeof(void*) == 8;
-  if (!OtherWidthExists(kOwnIs64Bit, OwnWow64())) return std::nullopt;
+  if (!OtherWidthExists(kOwnIs64Bit, Wow64Of(GetCurrentProcess()))) return std::nullopt;
   OtherWidthFiles files{directory + (kOwnIs64Bit ? kHelper32 : kHelper64),
                         directory + (kOwnIs64Bit ? kHookLibrary32 : kHookLibrary64)};
   if (!FileExists(files.helper) || !FileExists(files.library)) return std::nullopt;

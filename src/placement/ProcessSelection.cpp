@@ -1,22 +1,27 @@
 #include "placement/ProcessSelection.h"
 
+#include "placement/OtherWidthHelper.h"
+
 #include "win32/platform/UniqueHandle.h"
 
 #include <psapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 #include <memory>
 
 namespace palisor::placement {
 namespace {
 
-Wow64 Wow64Of(HANDLE process) {
+Wow64 SystemWow64Of(HANDLE process) {
   BOOL wow64 = FALSE;
   if (!IsWow64Process(process, &wow64)) return Wow64::Unknown;
   return wow64 ? Wow64::Yes : Wow64::No;
 }
+
+Wow64Probe g_wow64Probe = &SystemWow64Of;
 
 // The user SID of a process's token, copied into `buffer`; null when the token cannot be read.
 PSID UserOf(HANDLE process, std::vector<std::uint8_t>& buffer) {
@@ -49,7 +54,23 @@ bool InScope(DWORD processId, PSID user, hooking::TargetScope scope) {
   return false;
 }
 
+std::string ImagePathOf(HANDLE process) {
+  char path[MAX_PATH * 4];
+  DWORD size = sizeof path;
+  if (!QueryFullProcessImageNameA(process, 0, path, &size)) return {};
+  return std::string(path, size);
+}
+
 }  // namespace
+
+bool IsPlacingHelper(std::string_view programPath) {
+  const std::size_t cut = programPath.find_last_of("\\/");
+  const std::string_view name = cut == std::string_view::npos ? programPath : programPath.substr(cut + 1);
+  for (const char* helper : {kHelper32, kHelper64}) {
+    if (name.size() == std::strlen(helper) && _strnicmp(name.data(), helper, name.size()) == 0) return true;
+  }
+  return false;
+}
 
 // EnumProcesses asks for the ids alone: cheaper than a snapshot, which copies every process's
 // name and counts and, under Wine, builds a shared section for them.
@@ -86,11 +107,16 @@ bool LibraryFits(Wow64 own, Wow64 process) {
   return process == own;
 }
 
+Wow64 Wow64Of(HANDLE process) { return g_wow64Probe(process); }
+
+void SetWow64Probe(Wow64Probe probe) { g_wow64Probe = probe ? probe : &SystemWow64Of; }
+
 bool LibraryFits(HANDLE process) { return LibraryFits(Wow64Of(GetCurrentProcess()), Wow64Of(process)); }
 
-OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
+OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets, DWORD firewallProcessId) {
   if (processId == 0) return {TargetCheck::NotTarget};
-  if (processId == GetCurrentProcessId() && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
+  const bool own = processId == GetCurrentProcessId() || processId == firewallProcessId;
+  if (own && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
   DWORD error = 0;
   win32::UniqueHandle process(OpenForPlacement(processId, error));
   if (!process) {
@@ -107,6 +133,7 @@ OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets) {
     if (hooking::IsServiceAccountSid(*GetSidSubAuthorityCount(user))) return {TargetCheck::NotTarget};
   }
   if (!InScope(processId, user, targets.scope)) return {TargetCheck::NotTarget};
+  if (IsPlacingHelper(ImagePathOf(process.get()))) return {TargetCheck::NotTarget};
   if (!LibraryFits(process.get())) return {TargetCheck::OtherWidth};
   return {TargetCheck::Target, process.release()};
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/hooking/TargetSet.h"
@@ -49,10 +50,22 @@ enum class Wow64 { Yes, No, Unknown };
 bool LibraryFits(Wow64 own, Wow64 process);
 bool LibraryFits(HANDLE process);
 
-// Opens process `processId` when it belongs to `targets`: not this process (unless included),
+// The WoW64 state of a process as the system tells it (IsWow64Process); a test may put another
+// answer in its place (null gives the system's back). Not to be changed while placements run.
+Wow64 Wow64Of(HANDLE process);
+using Wow64Probe = Wow64 (*)(HANDLE process);
+void SetWow64Probe(Wow64Probe probe);
+
+// Whether a program is one of the placing helpers (by its file name, in any case): they place
+// the library and never carry it.
+bool IsPlacingHelper(std::string_view programPath);
+
+// Opens process `processId` when it belongs to `targets`: not a placing helper, not this process
+// nor the firewall's (a helper places for a firewall of the other width) unless included,
 // in the target set's scope, not run by a built-in service account (unless included), and able
 // to load this library (LibraryFits; a target of the other width is told apart, not opened).
-OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets);
+OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets,
+                         DWORD firewallProcessId = GetCurrentProcessId());
 
 // Opens a process with kPlacementAccess whatever its kind; null when it cannot be.
 HANDLE OpenForPlacement(DWORD processId, DWORD& error);

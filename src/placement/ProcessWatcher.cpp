@@ -125,7 +125,7 @@ void ProcessWatcher::FinishHelpers() {
 }
 
 bool ProcessWatcher::Adopt(DWORD processId, std::vector<DWORD>& otherWidth) {
-  OpenedProcess opened = OpenTarget(processId, targets_);
+  OpenedProcess opened = OpenTarget(processId, targets_, firewall_.processId);
   if (opened.check == TargetCheck::Unavailable) return false;
   if (opened.check == TargetCheck::OtherWidth && otherWidth_) otherWidth.push_back(processId);
   if (opened.check != TargetCheck::Target) return true;

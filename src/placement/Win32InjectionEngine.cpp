@@ -113,7 +113,7 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
   std::vector<std::pair<DWORD, std::uint32_t>> secrets;
   placements.reserve(ids.size());
   for (DWORD id : ids) {
-    const OpenedProcess opened = OpenTarget(id, targets);
+    const OpenedProcess opened = OpenTarget(id, targets, firewall_.processId);
     switch (opened.check) {
       case TargetCheck::Target:
         handled = true;
@@ -195,9 +195,13 @@ void Win32InjectionEngine::RemovePass(const std::vector<DWORD>& ids, const HookL
     if (id == 0 || id == GetCurrentProcessId()) continue;
     const std::uintptr_t base = FindModule(id, layout.path);
     if (!base) continue;
-    handled = true;
     DWORD error = 0;
     HANDLE process = OpenForPlacement(id, error);
+    if (process && !LibraryFits(process)) {  // its width's helper removes it there
+      CloseHandle(process);
+      continue;
+    }
+    handled = true;
     HANDLE thread = process ? StartRemoteThread(process, base + layout.removeOffset, 0) : nullptr;
     if (!thread) {
       DWORD exitCode = 0;

@@ -23,6 +23,12 @@
 // removed (or ended). While it waits for other processes the engine handles the messages sent to
 // the calling thread's windows, so that the event of a hooked call already on its way is answered
 // before the operation returns: after a true result no event arrives.
+//
+// The other width (UseOtherWidth): the processes of the target set whose width is not this
+// program's are left to that width's placing helper, run once per operation beside the engine's
+// own passes with the same deadline; its counts are added to the report and the secrets it made
+// are registered. The watcher hands it the new ones. A helper that does not report in time counts
+// as one failure.
 #pragma once
 
 #include <windows.h>

@@ -12,6 +12,7 @@
 #include "placement/OtherWidthHelper.h"
 #include "placement/ProcessSelection.h"
 #include "placement/RemotePlacement.h"
+#include "placement/Win32InjectionEngine.h"
 
 namespace palisor::placement {
 namespace {
@@ -167,6 +168,53 @@ TEST(PlacingHelper, RefusesCommandLinesItDoesNotUnderstand) {
     EXPECT_EQ(outcome.exitCode, 2u);
     EXPECT_FALSE(outcome.report.complete);
   }
+}
+
+// Palisor's injection engine with programs of the other width. The system's WoW64 answers are
+// faked so that every process but this one looks like a program of the other width; the helper of
+// this build's width plays the other width's helper (it places the library it is given into the
+// processes of its own width, which here are all of them).
+class OtherWidthEngine : public testing::Test {
+ protected:
+  static Wow64 EveryOtherProcessUnderWow64(HANDLE process) {
+    return GetProcessId(process) == GetCurrentProcessId() ? Wow64::No : Wow64::Yes;
+  }
+  void SetUp() override {
+    SetWow64Probe(&EveryOtherProcessUnderWow64);
+    engine_.UseOtherWidth(OtherWidthFiles{HelperPath(), LibraryPath()});
+  }
+  void TearDown() override {
+    engine_.RemoveHookLibrary(-27, "PalisorDLL.dll", 7000);  // nothing is left placed, also on failure
+    SetWow64Probe(nullptr);
+  }
+
+  Win32InjectionEngine engine_{BuildDirectory() + "bin\\"};
+};
+
+TEST_F(OtherWidthEngine, HandsThemToTheHelperWhenPlacingWatchingAndRemoving) {
+  const std::string library = LibraryPath();
+  Sleeper running(false);
+  ASSERT_TRUE(running.Started());
+  ASSERT_TRUE(engine_.PlaceHookLibrary(-27, "PalisorDLL.dll", 7000));
+  EXPECT_GE(engine_.LastReport().succeeded, 1u);
+  EXPECT_EQ(engine_.LastReport().failed, 0u);
+  EXPECT_TRUE(running.Carries(library));
+  EXPECT_TRUE(engine_.Secrets().SecretOf(running.Id()).has_value()) << "the helper's secret was not registered";
+  EXPECT_EQ(FindModule(GetCurrentProcessId(), library), 0u) << "the helper placed into the firewall";
+
+  // A program started now is found by the watcher and handed to the helper.
+  Sleeper started(false);
+  ASSERT_TRUE(started.Started());
+  const ULONGLONG deadline = GetTickCount64() + 20000;
+  while (!engine_.Secrets().SecretOf(started.Id()) && GetTickCount64() < deadline) Sleep(20);
+  EXPECT_TRUE(engine_.Secrets().SecretOf(started.Id()).has_value()) << "the watcher did not hand it to the helper";
+  EXPECT_TRUE(started.Carries(library));
+
+  ASSERT_TRUE(engine_.RemoveHookLibrary(-27, "PalisorDLL.dll", 7000));
+  EXPECT_GE(engine_.LastReport().succeeded, 2u);
+  EXPECT_TRUE(LeavesWithin(running, library, 10000));
+  EXPECT_TRUE(LeavesWithin(started, library, 10000));
+  EXPECT_TRUE(engine_.Secrets().Entries().empty());
 }
 
 TEST(PlacingHelper, OtherWidthExistsForEvery64BitProgramAndFor32BitOnesUnderWow64) {

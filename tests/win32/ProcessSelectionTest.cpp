@@ -29,6 +29,27 @@ TEST(ProcessSelection, TheLibraryGoesOnlyIntoProcessesOfItsOwnWidth) {
   }
 }
 
+TEST(ProcessSelection, PlacingHelpersAreToldByTheirFileName) {
+  struct Case {
+    const char* path;
+    bool helper;
+  } cases[] = {
+      {"C:\\Program Files (x86)\\Palisor\\PalisorHelper64.exe", true},
+      {"C:\\Palisor\\palisorhelper32.EXE", true},
+      {"PalisorHelper32.exe", true},
+      {"C:/Palisor/PalisorHelper64.exe", true},
+      {"C:\\Palisor\\PalisorHelper64.exe.bak", false},
+      {"C:\\Palisor\\MyPalisorHelper64.exe", false},
+      {"C:\\PalisorHelper64.exe\\sleeper.exe", false},
+      {"C:\\Palisor\\Palisor.exe", false},
+      {"", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(IsPlacingHelper(c.path), c.helper);
+  }
+}
+
 TEST(ProcessSelection, ThisProgramsOwnKindFits) { EXPECT_TRUE(LibraryFits(GetCurrentProcess())); }
 
 }  // namespace
