@@ -3,8 +3,10 @@
 # Idempotent: a second run installs nothing and takes a second.
 set -euo pipefail
 
+# Both MinGW-w64 compilers: the 32-bit product carries a 64-bit hook library and placing helper.
 need_pkgs=(cmake make g++ googletest clang libclang-rt-14-dev
            g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+           g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
            wine wine32:i386 xvfb xauth imagemagick fp-utils nsis python3 stress-ng)
 
 missing=()
@@ -29,7 +31,7 @@ fi
 . "$(dirname "$0")/wine-arch.sh"
 if [ "$PALISOR_WINDOWS_ARCH" = x86_64 ]; then
   need64=()
-  for p in g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix wine64; do
+  for p in wine64; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need64+=("$p")
   done
   if [ "${#need64[@]}" -gt 0 ]; then

@@ -166,15 +166,9 @@ hooking::HelperReport HelperRun::Finish(ULONGLONG deadline, bool handleSentMessa
   bool ended = false;
   for (;;) {
     Drain();
-    const ULONGLONG now = GetTickCount64();
-    if (now >= deadline) break;
-    const ULONGLONG until = std::min(deadline, now + kReadIntervalMs);
-    const bool signalled =
-        handleSentMessages ? WaitHandlingSentMessages(process_, until) : WaitUntil(process_, until);
-    if (signalled) {
-      ended = true;
-      break;
-    }
+    const ULONGLONG until = std::min(deadline, GetTickCount64() + kReadIntervalMs);
+    ended = handleSentMessages ? WaitHandlingSentMessages(process_, until) : WaitUntil(process_, until);
+    if (ended || GetTickCount64() >= deadline) break;
   }
   Drain();
   DWORD code = 0;
