@@ -1,6 +1,7 @@
 #include "placement/NewProcessPlacement.h"
 
 #include "placement/EntryTrap.h"
+#include "placement/ProcessSelection.h"
 
 namespace palisor::placement {
 namespace {
@@ -34,6 +35,24 @@ bool PlaceIntoNewProcess(HANDLE process, HANDLE thread, DWORD processId, const H
   trap.Release();
   if (!trapped && !keepSuspended) ResumeThread(thread);
   return placement.Placed();
+}
+
+void PlaceIntoChildOfAnyWidth(const PROCESS_INFORMATION& child, const HookLibraryLayout& ownLayout,
+                              const std::optional<OtherWidthFiles>& otherWidth,
+                              const hooking::PlacementHandover& handover, bool keepSuspended, DWORD waitLimitMs) {
+  if (LibraryFits(child.hProcess)) {
+    PlaceIntoNewProcess(child.hProcess, child.hThread, child.dwProcessId, ownLayout, handover, keepSuspended,
+                        waitLimitMs);
+    return;
+  }
+  if (otherWidth) {
+    HelperRun run;
+    const std::string command = ChildCommand(HelperWaitLimit(waitLimitMs), otherWidth->library, handover,
+                                             child.dwProcessId, child.dwThreadId, keepSuspended);
+    if (run.Start(otherWidth->helper, command)) run.Finish(GetTickCount64() + waitLimitMs, true);
+  }
+  // Resuming a thread the helper resumed already changes nothing.
+  if (!keepSuspended) ResumeThread(child.hThread);
 }
 
 }  // namespace palisor::placement

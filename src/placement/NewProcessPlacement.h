@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "core/hooking/PlacementHandover.h"
+#include "placement/OtherWidthHelper.h"
 #include "placement/RemotePlacement.h"
 
 namespace palisor::placement {
@@ -16,5 +19,12 @@ namespace palisor::placement {
 // installed in time; a process not placed into runs unguarded until a watcher finds it.
 bool PlaceIntoNewProcess(HANDLE process, HANDLE thread, DWORD processId, const HookLibraryLayout& layout,
                          const hooking::PlacementHandover& handover, bool keepSuspended, DWORD waitLimitMs);
+
+// The same for a child of a guarded program, of either width: one of this program's width gets
+// `ownLayout`'s library from here; one of the other width goes to that width's helper
+// (`otherWidth`; without one it runs unguarded), which leaves its first thread as asked.
+void PlaceIntoChildOfAnyWidth(const PROCESS_INFORMATION& child, const HookLibraryLayout& ownLayout,
+                              const std::optional<OtherWidthFiles>& otherWidth,
+                              const hooking::PlacementHandover& handover, bool keepSuspended, DWORD waitLimitMs);
 
 }  // namespace palisor::placement

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "placement/NewProcessPlacement.h"
 #include "placement/OtherWidthHelper.h"
 #include "placement/ProcessSelection.h"
 #include "placement/RemotePlacement.h"
@@ -56,6 +57,7 @@ class Sleeper {
   bool Started() const { return started_; }
   DWORD Id() const { return info_.dwProcessId; }
   DWORD ThreadId() const { return info_.dwThreadId; }
+  const PROCESS_INFORMATION& Info() const { return info_; }
   // The first thread's suspend count before this resumes it once.
   DWORD ResumeOnce() const { return ResumeThread(info_.hThread); }
   bool Carries(const std::string& library) const { return FindModule(info_.dwProcessId, library) != 0; }
@@ -215,6 +217,46 @@ TEST_F(OtherWidthEngine, HandsThemToTheHelperWhenPlacingWatchingAndRemoving) {
   EXPECT_TRUE(LeavesWithin(running, library, 10000));
   EXPECT_TRUE(LeavesWithin(started, library, 10000));
   EXPECT_TRUE(engine_.Secrets().Entries().empty());
+}
+
+// A guarded program's child, created suspended, of its parent's width or (by a faked WoW64 answer)
+// of the other.
+class ChildOfEitherWidth : public testing::Test {
+ protected:
+  static Wow64 ChildrenUnderWow64(HANDLE process) {
+    return GetProcessId(process) != GetCurrentProcessId() && childIsOfOtherWidth ? Wow64::Yes : Wow64::No;
+  }
+  void SetUp() override { SetWow64Probe(&ChildrenUnderWow64); }
+  void TearDown() override { SetWow64Probe(nullptr); }
+
+  static inline bool childIsOfOtherWidth = false;
+};
+
+TEST_F(ChildOfEitherWidth, IsPlacedIntoHereOrByItsWidthsHelperBeforeItRuns) {
+  const std::string library = LibraryPath();
+  const HookLibraryLayout layout = LayoutOfLibrary(library).value();
+  struct Case {
+    const char* what;
+    bool otherWidth, helperThere, keepSuspended, placed;
+  } cases[] = {
+      {"same width", false, true, false, true},
+      {"same width, kept suspended", false, true, true, true},
+      {"other width, through the helper", true, true, false, true},
+      {"other width, through the helper, kept suspended", true, true, true, true},
+      {"other width without a helper: runs unguarded", true, false, false, false},
+      {"other width without a helper, kept suspended", true, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    childIsOfOtherWidth = c.otherWidth;
+    Sleeper child(true);
+    ASSERT_TRUE(child.Started());
+    std::optional<OtherWidthFiles> helper;
+    if (c.helperThere) helper = OtherWidthFiles{HelperPath(), library};
+    PlaceIntoChildOfAnyWidth(child.Info(), layout, helper, ThisFirewall(), c.keepSuspended, 7000);
+    EXPECT_EQ(child.Carries(library), c.placed);
+    EXPECT_EQ(child.ResumeOnce(), c.keepSuspended ? 1u : 0u) << "the child's thread was not left as asked";
+  }
 }
 
 TEST(PlacingHelper, OtherWidthExistsForEvery64BitProgramAndFor32BitOnesUnderWow64) {
