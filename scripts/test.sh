@@ -26,7 +26,13 @@ if [ "${1:-}" = "--under-load" ]; then
     bash scripts/test.sh >"$BUILD/under-load-$run.log" 2>&1
     status=$?
     [ "$status" -eq 0 ] && green=$((green + 1))
-    echo "run $run: $(tail -n 1 "$BUILD/under-load-$run.log") in $(($(date +%s) - started)) s (log: $BUILD/under-load-$run.log)"
+    evidence=""
+    if [ -d "$BUILD/e2e/failures" ]; then  # the next run starts afresh: keep this run's evidence
+      rm -rf "$BUILD/under-load-$run-failures"
+      mv "$BUILD/e2e/failures" "$BUILD/under-load-$run-failures"
+      evidence=", evidence: $BUILD/under-load-$run-failures"
+    fi
+    echo "run $run: $(tail -n 1 "$BUILD/under-load-$run.log") in $(($(date +%s) - started)) s (log: $BUILD/under-load-$run.log$evidence)"
   done
   echo "under load: $green of $runs runs passed"
   [ "$green" -eq "$runs" ]

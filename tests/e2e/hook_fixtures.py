@@ -150,8 +150,9 @@ def remove_hook_library(directory=BIN):
 
 
 # Lets a tool wait until the watcher has placed the hook library into it, for the tests of what
-# the hooks do (test_hook_guarded_start tests how soon a new program is guarded).
-AWAIT_HOOK = ("--await-hook", 5000)
+# the hooks do (test_hook_guarded_start tests how soon a new program is guarded). The watcher
+# looks every quarter second; the deadline is for a loaded machine, where 5 s once ran out.
+AWAIT_HOOK = ("--await-hook", 20000)
 
 
 def start_server(port, *args):
