@@ -18,7 +18,7 @@ namespace palisor::hook {
 // hooks (Mine_<function>, of the function's own type, noexcept), the table the library patches
 // by and the type of each real function (Real<HookId>). A hook defined with another type than its
 // function's does not build: its name would name two functions where the table takes one.
-#define PALISOR_HOOKED_FUNCTIONS(CALL) \
+#define PALISOR_HOOKED_FUNCTIONS(CALL)                             \
   CALL(Recv, Winsock, None, recv)                                  \
   CALL(Send, Winsock, None, send)                                  \
   CALL(RecvFrom, Winsock, None, recvfrom)                          \
@@ -49,7 +49,7 @@ namespace palisor::hook {
   CALL(RegDeleteValueA, Advapi, KernelBase, RegDeleteValueA)       \
   CALL(RegDeleteValueW, Advapi, KernelBase, RegDeleteValueW)       \
   CALL(RegDeleteKeyA, Advapi, KernelBase, RegDeleteKeyA)           \
-  CALL(RegDeleteKeyW, Advapi, KernelBase, RegDeleteKeyW)          
+  CALL(RegDeleteKeyW, Advapi, KernelBase, RegDeleteKeyW)
 
 enum class HookId : int {
 #define PALISOR_HOOK_ID(id, module, implementingModule, function) id,
