@@ -10,6 +10,9 @@ namespace palisor::placement {
 namespace {
 
 constexpr DWORD kPipeSize = 64 * 1024;
+// Far more than a helper writes for every process of a machine; what comes beyond is read and
+// dropped, so that a helper gone wrong cannot fill this process's memory.
+constexpr std::size_t kMaxOutput = 1024 * 1024;
 // How often a helper's output is read while it runs (it may write more than the pipe holds).
 constexpr ULONGLONG kReadIntervalMs = 20;
 
@@ -156,7 +159,7 @@ void HelperRun::Drain() {
   while (output_ && PeekNamedPipe(output_, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
     DWORD read = 0;
     if (!ReadFile(output_, buffer, sizeof buffer, &read, nullptr) || read == 0) return;
-    received_.append(buffer, read);
+    received_.append(buffer, std::min<std::size_t>(read, kMaxOutput - std::min(kMaxOutput, received_.size())));
   }
 }
 
