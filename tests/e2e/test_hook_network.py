@@ -148,7 +148,9 @@ class FirewallGoneTest(unittest.TestCase):
         firewall = FakeFirewall("--delay", 2000)
         try:
             server, reader = start_server(6171, "--quiet")
-            client = start_tool("tcpclient", 6171, *AWAIT_HOOK, "--repeat", 30, "--interval", 100)
+            # Every answer of this firewall comes 2 s late, also to the programs it placed into at
+            # its start; in a prefix still starting its services the hook came after 20 s once.
+            client = start_tool("tcpclient", 6171, "--await-hook", 90000, "--repeat", 30, "--interval", 100)
             output = LineReader(client)
             # Each of the client's calls before its connect waits 2 s for the delayed answer too.
             output.wait_for("connect ok hooked=1", timeout=120)
