@@ -59,19 +59,38 @@ gtest_counts() {  # gtest_counts NAME LOGFILE EXITCODE
   if [ "$3" -ne 0 ] && [ "$f" -eq 0 ]; then f=1; fi
   count "$1" "$p" "$f"
 }
+# logged LOGFILE SECONDS COMMAND...: runs COMMAND with its output in LOGFILE, shown as it grows,
+# and returns its exit status (124 when it ran out of SECONDS). The output goes to a file, not a
+# pipe: a Wine process the command leaves behind (a restarted explorer.exe, say) may keep its
+# output open, which would keep a pipe's reader waiting for ever; a file's reader stops with the
+# command.
+logged() {
+  local logfile=$1 seconds=$2 pid tail_pid status
+  shift 2
+  : >"$logfile"
+  timeout --kill-after=10 "$seconds" "$@" >>"$logfile" 2>&1 &
+  pid=$!
+  tail -n +1 -f --pid="$pid" "$logfile" &
+  tail_pid=$!
+  wait "$pid"
+  status=$?
+  wait "$tail_pid"
+  [ "$status" -eq 124 ] && echo "timed out after $seconds s: $*"
+  return "$status"
+}
 
 log "native build (AddressSanitizer, UBSan)"
 if cmake -S . -B "$BUILD/native" -DCMAKE_BUILD_TYPE=Debug -DPALISOR_SANITIZE=ON -DPALISOR_WERROR=ON >/dev/null &&
    cmake --build "$BUILD/native" -j"$(nproc)"; then
   log "native unit tests"
-  "$BUILD/native/tests/unit_tests" --gtest_brief=1 2>&1 | tee "$BUILD/native-unit.log"
-  gtest_counts "native unit tests" "$BUILD/native-unit.log" "${PIPESTATUS[0]}"
+  logged "$BUILD/native-unit.log" 900 "$BUILD/native/tests/unit_tests" --gtest_brief=1
+  gtest_counts "native unit tests" "$BUILD/native-unit.log" $?
 else
   count "native build" 0 1
 fi
 
 log "fuzz smoke run (libFuzzer, a few seconds per target on its corpus)"
-PALISOR_FUZZ_BUILD_DIR="$BUILD/fuzz" bash scripts/fuzz.sh --smoke 2>&1 | tee "$BUILD/fuzz-smoke.log"
+logged "$BUILD/fuzz-smoke.log" 900 env PALISOR_FUZZ_BUILD_DIR="$BUILD/fuzz" bash scripts/fuzz.sh --smoke
 p=$(sed -nE 's/^fuzz: ([0-9]+) passed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
 f=$(sed -nE 's/^fuzz: [0-9]+ passed, ([0-9]+) failed.*/\1/p' "$BUILD/fuzz-smoke.log" | tail -1)
 count "fuzz targets" "${p:-0}" "${f:-1}"
@@ -119,18 +138,18 @@ if [ "$win_ok" -eq 1 ]; then
   wineserver -p
 
   log "Windows unit tests under Wine"
-  "$PALISOR_WINE" "$WIN_BUILD/tests/unit_tests.exe" --gtest_brief=1 2>&1 | tee "$BUILD/wine-unit.log"
-  gtest_counts "Windows unit tests" "$BUILD/wine-unit.log" "${PIPESTATUS[0]}"
+  logged "$BUILD/wine-unit.log" 900 "$PALISOR_WINE" "$WIN_BUILD/tests/unit_tests.exe" --gtest_brief=1
+  gtest_counts "Windows unit tests" "$BUILD/wine-unit.log" $?
 
   if [ -f "$WIN_BUILD/tests/win32_tests.exe" ]; then
     log "window tests under Wine"
-    "$PALISOR_WINE" "$WIN_BUILD/tests/win32_tests.exe" --gtest_brief=1 2>&1 | tee "$BUILD/wine-win32.log"
-    gtest_counts "window tests" "$BUILD/wine-win32.log" "${PIPESTATUS[0]}"
+    logged "$BUILD/wine-win32.log" 1200 "$PALISOR_WINE" "$WIN_BUILD/tests/win32_tests.exe" --gtest_brief=1
+    gtest_counts "window tests" "$BUILD/wine-win32.log" $?
   fi
 
   log "end-to-end tests under Wine"
-  python3 tests/e2e/run.py 2>&1 | tee "$BUILD/e2e.log"
-  e2e_status=${PIPESTATUS[0]}
+  logged "$BUILD/e2e.log" 2700 python3 tests/e2e/run.py
+  e2e_status=$?
   p=$(sed -nE 's/^e2e: ([0-9]+) passed.*/\1/p' "$BUILD/e2e.log" | tail -1)
   f=$(sed -nE 's/^e2e: [0-9]+ passed, ([0-9]+) failed.*/\1/p' "$BUILD/e2e.log" | tail -1)
   p=${p:-0}; f=${f:-0}
