@@ -193,11 +193,7 @@ class OtherWidthEngine : public testing::Test {
   Win32InjectionEngine engine_{BuildDirectory() + "bin\\"};
 };
 
-// Disabled: placing and removing reach every process of the Wine prefix, the desktop's explorer
-// among them. In one loaded run explorer was started anew after this test and, holding the
-// window tests' output open, kept the test command waiting. Run it by hand with
-// --gtest_also_run_disabled_tests --gtest_filter=OtherWidthEngine.* in a prefix of its own.
-TEST_F(OtherWidthEngine, DISABLED_HandsThemToTheHelperWhenPlacingWatchingAndRemoving) {
+TEST_F(OtherWidthEngine, HandsThemToTheHelperWhenPlacingWatchingAndRemoving) {
   const std::string library = LibraryPath();
   Sleeper running(false);
   ASSERT_TRUE(running.Started());
