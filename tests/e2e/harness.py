@@ -168,6 +168,30 @@ def end_leftovers():
     return left
 
 
+_hangs = []  # backtraces taken when a program outlived its time, for the next failure's evidence
+
+
+def backtraces(name):
+    """The backtraces of every thread of the prefix's programs, from the Wine debugger attached
+    to the running program called `name` (upper case); empty when there is none."""
+    listing = wine(["winedbg", "--command", "info process"], note_hangs=False).stdout
+    for line in listing.splitlines():  # " 0000002c 2        \_ 'program.exe'", the id in hex
+        fields = line.replace(">", " ").split()
+        if len(fields) >= 3 and fields[-1].strip("'").upper() == name:
+            commands = "attach 0x%s\nbacktrace all\ndetach\nquit\n" % fields[0]
+            return wine(["winedbg"], timeout=120, input_text=commands, note_hangs=False).stdout
+    return ""
+
+
+def note_hang(program):
+    """Keeps the backtraces of a program that outlived its time and of the prefix's others
+    (Palisor.exe among them), for the next failure's evidence."""
+    try:
+        _hangs.append("==== %s outlived its time\n%s" % (program, backtraces(program)))
+    except (OSError, subprocess.SubprocessError) as error:  # a help, never a second failure
+        _hangs.append("==== %s outlived its time; no backtraces: %s\n" % (program, error))
+
+
 def keep_evidence(test_id):
     """Keeps what shows why a test failed in EVIDENCE/<test id>/: a screenshot of the display, the
     files of the program directories in use, and the prefix's programs. Returns the folder."""
@@ -179,6 +203,9 @@ def keep_evidence(test_id):
         for path in directory.glob("*.txt"):
             shutil.copy2(path, folder / ("%s-%s" % (directory.name, path.name)))
     (folder / "programs.txt").write_text("".join("%d %s\n" % entry for entry in windows_processes()))
+    if _hangs:
+        (folder / "backtraces.txt").write_text("".join(_hangs))
+        _hangs.clear()
     return folder
 
 
@@ -194,23 +221,32 @@ def windows_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
-def wine(args, timeout=60, check=False, input_text=None, env=None):
+def wine(args, timeout=60, check=False, input_text=None, env=None, note_hangs=True):
     """Runs a Windows program to its end and returns the CompletedProcess (text output); `env`
-    replaces the session's environment (another prefix).
+    replaces the session's environment (another prefix). One that outlives `timeout` is killed
+    (subprocess.TimeoutExpired); in the session's prefix, the backtraces of it and of Palisor.exe
+    are kept first, for the evidence of the failure.
 
     Its output goes to files, not pipes: a program of the prefix that it happens to start (Wine
     starts the desktop process or a service on demand) inherits its output and lives on, and a
     pipe would not end before that one does."""
     command = [WINE] + [str(a) for a in args]
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        completed = subprocess.run(command, env=env or session().env, stdout=out, stderr=err, timeout=timeout,
-                                   input=input_text.encode("latin-1") if input_text is not None else None,
-                                   stdin=None if input_text is not None else subprocess.DEVNULL)
+        process = subprocess.Popen(command, env=env or session().env, stdout=out, stderr=err,
+                                   stdin=subprocess.PIPE if input_text is not None else subprocess.DEVNULL)
+        try:
+            process.communicate(input_text.encode("latin-1") if input_text is not None else None, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            if env is None and note_hangs:
+                note_hang(Path(str(args[0])).name.upper())
+            process.kill()
+            process.wait()
+            raise
         texts = []
         for file in (out, err):
             file.seek(0)
             texts.append(file.read().decode("latin-1", errors="replace"))
-    result = subprocess.CompletedProcess(command, completed.returncode, texts[0], texts[1])
+    result = subprocess.CompletedProcess(command, process.returncode, texts[0], texts[1])
     if check:
         result.check_returncode()
     return result
