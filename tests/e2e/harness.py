@@ -9,6 +9,7 @@ WINEPREFIX and DISPLAY). Run alone, a test module makes its own in build/e2e/.
             cells = send_network_event(payload="hello", app="C:\\X\\A.EXE")
 """
 import atexit
+import collections
 import os
 import shutil
 import signal
@@ -169,6 +170,16 @@ def end_leftovers():
 
 
 _hangs = []  # backtraces taken when a program outlived its time, for the next failure's evidence
+_runs = collections.deque(maxlen=40)  # the last programs run to their end, with their output
+
+
+def note_run(command, outcome, out="", err=""):
+    """Keeps a program's run (its command, how it ended, the ends of its output) for the evidence
+    of a failure: what a test tool printed tells what its test only summed up."""
+    def tail(name, text):
+        return "  %s: %s\n" % (name, text[-2000:].rstrip("\n")) if text else ""
+    _runs.append("$ %s\n  %s\n%s%s" % (" ".join(str(a) for a in command), outcome,
+                                        tail("stdout", out), tail("stderr", err)))
 
 
 def backtraces(name):
@@ -194,7 +205,8 @@ def note_hang(program):
 
 def keep_evidence(test_id):
     """Keeps what shows why a test failed in EVIDENCE/<test id>/: a screenshot of the display, the
-    files of the program directories in use, and the prefix's programs. Returns the folder."""
+    files of the program directories in use, the event logs of the fake firewalls running, the
+    prefix's programs and the last programs run with their output. Returns the folder."""
     folder = EVIDENCE / "".join(c if c.isalnum() or c in "._-" else "_" for c in test_id)[:150]
     folder.mkdir(parents=True, exist_ok=True)
     subprocess.run(["import", "-display", session().env["DISPLAY"], "-window", "root", str(folder / "screen.png")],
@@ -202,6 +214,9 @@ def keep_evidence(test_id):
     for directory in ProgramDir.live:
         for path in directory.glob("*.txt"):
             shutil.copy2(path, folder / ("%s-%s" % (directory.name, path.name)))
+    for path in WORK.glob("hook-events-*.log"):
+        shutil.copy2(path, folder / path.name)
+    (folder / "runs.txt").write_text("".join(_runs))
     (folder / "programs.txt").write_text("".join("%d %s\n" % entry for entry in windows_processes()))
     if _hangs:
         (folder / "backtraces.txt").write_text("".join(_hangs))
@@ -231,6 +246,12 @@ def wine(args, timeout=60, check=False, input_text=None, env=None, note_hangs=Tr
     starts the desktop process or a service on demand) inherits its output and lives on, and a
     pipe would not end before that one does."""
     command = [WINE] + [str(a) for a in args]
+
+    def texts():
+        for file in (out, err):
+            file.seek(0)
+        return [file.read().decode("latin-1", errors="replace") for file in (out, err)]
+
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         process = subprocess.Popen(command, env=env or session().env, stdout=out, stderr=err,
                                    stdin=subprocess.PIPE if input_text is not None else subprocess.DEVNULL)
@@ -241,12 +262,11 @@ def wine(args, timeout=60, check=False, input_text=None, env=None, note_hangs=Tr
                 note_hang(Path(str(args[0])).name.upper())
             process.kill()
             process.wait()
+            note_run(command, "killed after %s s" % timeout, *texts())
             raise
-        texts = []
-        for file in (out, err):
-            file.seek(0)
-            texts.append(file.read().decode("latin-1", errors="replace"))
-    result = subprocess.CompletedProcess(command, process.returncode, texts[0], texts[1])
+        output = texts()
+    result = subprocess.CompletedProcess(command, process.returncode, *output)
+    note_run(command, "exit code %d" % process.returncode, *output)
     if check:
         result.check_returncode()
     return result

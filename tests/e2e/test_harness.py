@@ -1,5 +1,7 @@
 """The harness's own promise to a failing test: a program that outlives its time is killed, and
-what every thread of the prefix was doing then is kept for the failure's evidence."""
+what every thread of the prefix was doing then is kept for the failure's evidence, with the last
+programs run and what they printed."""
+import shutil
 import subprocess
 import unittest
 
@@ -18,6 +20,21 @@ class OutlivedTimeTest(unittest.TestCase):
         self.assertIn("==== SLEEPER.EXE outlived its time", kept)
         self.assertRegex(kept, r"Backtracing for thread \w+ in process \w+ \(.*sleeper\.exe\)")
         self.assertIn("Sleep", kept, "the sleeper's own thread was waiting in Sleep")
+
+
+class EvidenceTest(unittest.TestCase):
+    def test_the_evidence_holds_the_last_runs_with_their_output_and_how_they_ended(self):
+        tool("syscalls", "getattr", "Z:\\no-such-file")
+        with self.assertRaises(subprocess.TimeoutExpired):
+            harness.wine([harness.TOOLS / "sleeper.exe", "600"], timeout=3, note_hangs=False)
+        folder = harness.keep_evidence("test_harness.EvidenceTest.probe")
+        try:
+            runs = (folder / "runs.txt").read_text()
+        finally:
+            shutil.rmtree(folder)
+        finished = runs.index("syscalls.exe getattr Z:\\no-such-file\n  exit code 0\n")
+        self.assertIn("  stdout: getattr i=0 result=0 error=2 hooked=0 last=2\n", runs[finished:])
+        self.assertRegex(runs[finished:], r"sleeper\.exe 600\n  killed after 3 s\n")
 
 
 if __name__ == "__main__":

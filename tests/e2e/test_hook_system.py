@@ -117,7 +117,8 @@ class HookedSystemCallsTest(unittest.TestCase):
         for call, error_field in (("exec", "error"), ("winexec", "code")):
             with self.subTest(call=call):
                 refused = syscalls(call, child)
-                self.assertEqual((refused["result"], refused[error_field]), (0, ERROR_ACCESS_DENIED))
+                self.assertEqual((refused["result"], refused[error_field], refused["hooked"]),
+                                 (0, ERROR_ACCESS_DENIED, 1), refused)
         self.assertEqual(self.firewall.events_of("tcpclient.exe", mark), [])
 
 
