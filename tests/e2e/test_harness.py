@@ -1,9 +1,11 @@
 """The harness's own promise to a failing test: a program that outlives its time is killed, and
 what every thread of the prefix was doing then is kept for the failure's evidence, with the last
 programs run and what they printed."""
-import shutil
 import subprocess
+import tempfile
 import unittest
+from pathlib import Path
+from unittest import mock
 
 import harness
 from harness import tool, windows_processes
@@ -27,11 +29,8 @@ class EvidenceTest(unittest.TestCase):
         tool("syscalls", "getattr", "Z:\\no-such-file")
         with self.assertRaises(subprocess.TimeoutExpired):
             harness.wine([harness.TOOLS / "sleeper.exe", "600"], timeout=3, note_hangs=False)
-        folder = harness.keep_evidence("test_harness.EvidenceTest.probe")
-        try:
-            runs = (folder / "runs.txt").read_text()
-        finally:
-            shutil.rmtree(folder)
+        with tempfile.TemporaryDirectory() as evidence, mock.patch.object(harness, "EVIDENCE", Path(evidence)):
+            runs = (harness.keep_evidence("test_harness.EvidenceTest.probe") / "runs.txt").read_text()
         finished = runs.index("syscalls.exe getattr Z:\\no-such-file\n  exit code 0\n")
         self.assertIn("  stdout: getattr i=0 result=0 error=2 hooked=0 last=2\n", runs[finished:])
         self.assertRegex(runs[finished:], r"sleeper\.exe 600\n  killed after 3 s\n")
