@@ -170,7 +170,7 @@ def end_leftovers():
 
 
 _hangs = []  # backtraces taken when a program outlived its time, for the next failure's evidence
-_runs = collections.deque(maxlen=40)  # the last programs run to their end, with their output
+_runs = collections.deque(maxlen=40)  # the last programs run (to their end or killed), with their output
 
 
 def note_run(command, outcome, out="", err=""):
