@@ -1,8 +1,8 @@
 #include "placement/EntryTrap.h"
+#include "placement/ProcessSelection.h"
 #include "win32/platform/UniqueHandle.h"
 
 #include <tlhelp32.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -12,7 +12,6 @@ namespace palisor::placement {
 namespace {
 
 // The holder and the held program are of one width (the library placed is of the holder's).
-constexpr std::uintptr_t kImageBaseInPeb = 2 * sizeof(void*);  // PEB.ImageBaseAddress
 constexpr std::size_t kPatch = 5;                               // jmp rel32
 constexpr DWORD kLoopSleepMs = 10;
 
@@ -242,16 +241,8 @@ bool WriteCode(HANDLE process, DWORD processId, std::uintptr_t address, const un
 // The address of the program's entry point in `process`, from its PEB and image headers; 0 when
 // it cannot be read or the image has none.
 std::uintptr_t EntryPointOf(HANDLE process) {
-  using QueryFunction = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  static const auto query = reinterpret_cast<QueryFunction>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION basic{};
-  if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return 0;
-  std::uintptr_t imageBase = 0;
-  if (!ReadRemote(process, reinterpret_cast<std::uintptr_t>(basic.PebBaseAddress) + kImageBaseInPeb, imageBase) ||
-      imageBase == 0) {
-    return 0;
-  }
+  const std::uintptr_t imageBase = ImageBaseOf(process).value_or(0);
+  if (imageBase == 0) return 0;
   IMAGE_DOS_HEADER dos{};
   if (!ReadRemote(process, imageBase, dos) || dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew <= 0) return 0;
   IMAGE_NT_HEADERS32 nt{};

@@ -47,6 +47,8 @@ class EntryTrap {
 
   // False when the entry point cannot be found or written; the process is then left as it was.
   bool Set();
+  // Whether a Set() found the entry point: the program's image is mapped.
+  bool EntryFound() const { return entry_ != 0; }
   void Release();
 
  private:

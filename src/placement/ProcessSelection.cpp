@@ -6,6 +6,7 @@
 
 #include <psapi.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -101,6 +102,24 @@ HANDLE OpenForPlacement(DWORD processId, DWORD& error) {
   return process;
 }
 
+std::optional<std::uintptr_t> ImageBaseOf(HANDLE process) {
+  using QueryFunction = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<QueryFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION basic{};
+  if (!query || query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0) return std::nullopt;
+  if (!basic.PebBaseAddress) return 0;
+  constexpr std::size_t kImageBaseInPeb = 2 * sizeof(void*);  // PEB.ImageBaseAddress
+  std::uintptr_t base = 0;
+  SIZE_T read = 0;
+  if (!ReadProcessMemory(process, reinterpret_cast<const char*>(basic.PebBaseAddress) + kImageBaseInPeb, &base,
+                         sizeof base, &read) ||
+      read != sizeof base) {
+    return std::nullopt;
+  }
+  return base;
+}
+
 bool LibraryFits(Wow64 own, Wow64 process) {
   if (own == Wow64::Unknown) return true;
   if (process == Wow64::Unknown) return own == Wow64::No;
@@ -114,27 +133,35 @@ void SetWow64Probe(Wow64Probe probe) { g_wow64Probe = probe ? probe : &SystemWow
 bool LibraryFits(HANDLE process) { return LibraryFits(Wow64Of(GetCurrentProcess()), Wow64Of(process)); }
 
 OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets, DWORD firewallProcessId) {
-  if (processId == 0) return {TargetCheck::NotTarget};
+  if (processId == 0) return {TargetCheck::NotTarget, nullptr, 0, "the idle process"};
   const bool own = processId == GetCurrentProcessId() || processId == firewallProcessId;
-  if (own && !targets.includeOwnProcess) return {TargetCheck::NotTarget};
+  if (own && !targets.includeOwnProcess) return {TargetCheck::NotTarget, nullptr, 0, "the firewall's own"};
   DWORD error = 0;
   win32::UniqueHandle process(OpenForPlacement(processId, error));
   if (!process) {
-    if (error == ERROR_ACCESS_DENIED) return {TargetCheck::NoAccess, nullptr, error};
-    if (error == ERROR_INVALID_PARAMETER) return {TargetCheck::NotTarget, nullptr, error};  // gone
+    if (error == ERROR_ACCESS_DENIED) return {TargetCheck::NoAccess, nullptr, error, "refused access"};
+    if (error == ERROR_INVALID_PARAMETER) return {TargetCheck::NotTarget, nullptr, error, "gone"};
     return {TargetCheck::Unavailable, nullptr, error};
   }
   DWORD exitCode = 0;
-  if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) return {TargetCheck::NotTarget};
+  if (GetExitCodeProcess(process.get(), &exitCode) && exitCode != STILL_ACTIVE) {
+    return {TargetCheck::NotTarget, nullptr, 0, "ended"};
+  }
   std::vector<std::uint8_t> userBuffer;
   PSID user = UserOf(process.get(), userBuffer);
   if (!targets.includeServiceAccounts) {
-    if (!user) return {TargetCheck::NoAccess, nullptr, GetLastError()};
-    if (hooking::IsServiceAccountSid(*GetSidSubAuthorityCount(user))) return {TargetCheck::NotTarget};
+    if (!user) return {TargetCheck::NoAccess, nullptr, GetLastError(), "its user unknown"};
+    if (hooking::IsServiceAccountSid(*GetSidSubAuthorityCount(user))) {
+      return {TargetCheck::NotTarget, nullptr, 0, "a service account's"};
+    }
   }
-  if (!InScope(processId, user, targets.scope)) return {TargetCheck::NotTarget};
-  if (IsPlacingHelper(ImagePathOf(process.get()))) return {TargetCheck::NotTarget};
-  if (!LibraryFits(process.get())) return {TargetCheck::OtherWidth};
+  if (!InScope(processId, user, targets.scope)) return {TargetCheck::NotTarget, nullptr, 0, "out of scope"};
+  if (IsPlacingHelper(ImagePathOf(process.get()))) return {TargetCheck::NotTarget, nullptr, 0, "a placing helper"};
+  if (!LibraryFits(process.get())) {
+    // Its width is told right only once the system has created it.
+    if (ImageBaseOf(process.get()) == std::uintptr_t{0}) return {TargetCheck::Unavailable, nullptr, 0, "being created"};
+    return {TargetCheck::OtherWidth, nullptr, 0, "of the other width"};
+  }
   return {TargetCheck::Target, process.release()};
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,7 @@ struct OpenedProcess {
   TargetCheck check;
   HANDLE process = nullptr;  // for Target: owned by the caller
   DWORD error = 0;
+  const char* why = "";  // for the others: why, in a few words (for diagnostics)
 };
 
 // The access that placing or removing the library needs.
@@ -66,6 +68,12 @@ bool IsPlacingHelper(std::string_view programPath);
 // to load this library (LibraryFits; a target of the other width is told apart, not opened).
 OpenedProcess OpenTarget(DWORD processId, const hooking::TargetSet& targets,
                          DWORD firewallProcessId = GetCurrentProcessId());
+
+// The base address of a process's program image, as its environment block tells it: 0 while the
+// system is still creating the process (under Wine such a process is listed, and is told to run
+// under WoW64 whatever its width); nothing when the block cannot be read (a process of the other
+// width seen from a WoW64 program).
+std::optional<std::uintptr_t> ImageBaseOf(HANDLE process);
 
 // Opens a process with kPlacementAccess whatever its kind; null when it cannot be.
 HANDLE OpenForPlacement(DWORD processId, DWORD& error);

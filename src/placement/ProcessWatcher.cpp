@@ -1,6 +1,7 @@
 #include "placement/ProcessWatcher.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "placement/ProcessSelection.h"
@@ -10,13 +11,15 @@ namespace palisor::placement {
 
 ProcessWatcher::ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
                                DWORD waitLimitMs, hooking::PlacementSecrets& secrets,
-                               FirewallIdentity firewall, std::optional<OtherWidthWatch> otherWidth)
+                               FirewallIdentity firewall, std::optional<OtherWidthWatch> otherWidth,
+                               WatchJournal journal)
     : layout_(std::move(layout)),
       targets_(targets),
       waitLimitMs_(waitLimitMs),
       secrets_(secrets),
       firewall_(std::move(firewall)),
-      otherWidth_(std::move(otherWidth)) {
+      otherWidth_(std::move(otherWidth)),
+      journal_(std::move(journal)) {
   for (DWORD id : known) Remember(id);
   stop_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   if (stop_) thread_ = CreateThread(nullptr, 0, &ProcessWatcher::Run, this, 0, nullptr);
@@ -59,10 +62,12 @@ void ProcessWatcher::ForgetEnded(const std::vector<DWORD>& running, bool lookAtE
 }
 
 DWORD ProcessWatcher::WaitTime() const {
+  const ULONGLONG now = GetTickCount64();
+  DWORD wait = kWatchIntervalMs;
   for (const NewProcess& p : inFlight_) {
-    if (!p.started) return 1;  // a process waiting to be held is looked at every millisecond
+    if (!p.started) wait = std::min<DWORD>(wait, now < p.lookUntil ? 1 : kLateLookMs);
   }
-  return kWatchIntervalMs;
+  return wait;
 }
 
 void ProcessWatcher::Watch() {
@@ -128,39 +133,88 @@ bool ProcessWatcher::Adopt(DWORD processId, std::vector<DWORD>& otherWidth) {
   OpenedProcess opened = OpenTarget(processId, targets_, firewall_.processId);
   if (opened.check == TargetCheck::Unavailable) return false;
   if (opened.check == TargetCheck::OtherWidth && otherWidth_) otherWidth.push_back(processId);
-  if (opened.check != TargetCheck::Target) return true;
+  if (opened.check != TargetCheck::Target) {
+    Note(processId, 0, opened.why, opened.error);
+    return true;
+  }
   const std::uint32_t secret = NewRandomSecret();
   NewProcess p{processId,
                secret,
                opened.process,
                std::make_unique<RemotePlacement>(opened.process, layout_, firewall_.Handover(secret)),
                std::make_unique<EntryTrap>(opened.process, processId),
+               GetTickCount64(),
                GetTickCount64() + kEarlyLookMs,
-               0};
+               GetTickCount64() + (1 + kLatePlacementLimits) * static_cast<ULONGLONG>(waitLimitMs_)};
   if (!Advance(p)) inFlight_.push_back(std::move(p));
   return true;
 }
 
-bool ProcessWatcher::Advance(NewProcess& p) {
-  if (!p.started) {
-    // A process so new that its program image is not mapped yet is looked at again soon: it
-    // runs its entry point a few milliseconds after that.
-    if (WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0) return true;  // ended meanwhile
-    if (!p.trap->Set() && GetTickCount64() < p.lookUntil) return false;
-    p.started = true;
-    p.deadline = GetTickCount64() + waitLimitMs_;
-    if (!p.placement->Start()) return true;
+bool ProcessWatcher::Begin(NewProcess& p) {
+  if (WaitForSingleObject(p.process, 0) == WAIT_OBJECT_0) return Done(p, "ended before it was placed into");
+  const ULONGLONG now = GetTickCount64();
+  if (!p.trap->Set()) {
+    // Nothing goes into a process whose program image is not mapped yet: the system is still
+    // starting it, and memory allocated there now could take the image's addresses.
+    if (!p.trap->EntryFound()) {
+      if (now >= p.lookUntil && !p.waitingForImage) {
+        p.waitingForImage = true;
+        Note(p.processId, p.found, "waits for its program image to be mapped");
+      }
+      return now >= p.deadline && Done(p, "given up: its program image was not mapped");
+    }
+    // Its entry point cannot be held (another holder holds it): once the early look is over, it
+    // gets the library unheld.
+    if (now < p.lookUntil) return false;
+    Note(p.processId, p.found, "not held at its entry point");
   }
+  p.started = true;
+  p.deadline = now + waitLimitMs_;
+  return !p.placement->Start() && Done(p, "placement failed", p.placement->Error());
+}
+
+bool ProcessWatcher::Advance(NewProcess& p) {
+  if (!p.started) return Begin(p);
   HANDLE thread = p.placement->Pending();
   if (!thread) return true;
   if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
     p.placement->Advance();
-    if (p.placement->Placed()) secrets_.Register(p.processId, p.secret);
-    return p.placement->Pending() == nullptr;
+    if (p.placement->Pending()) return false;
+    if (!p.placement->Placed()) return Done(p, "placement failed", p.placement->Error());
+    secrets_.Register(p.processId, p.secret);
+    return Done(p, p.letGo ? "placed, after it was let go" : "placed");
   }
-  if (GetTickCount64() < p.deadline) return false;
+  const ULONGLONG now = GetTickCount64();
+  if (now < p.deadline) return false;
+  if (!p.letGo) {
+    // Held long enough: the program goes on, and is guarded from the moment its placement ends.
+    p.trap->Release();
+    p.letGo = true;
+    p.deadline = now + kLatePlacementLimits * static_cast<ULONGLONG>(waitLimitMs_);
+    Note(p.processId, p.found, "let go, its placement goes on");
+    return false;
+  }
   p.placement->Abandon(ERROR_TIMEOUT);
+  return Done(p, "given up: its placement did not end");
+}
+
+bool ProcessWatcher::Done(const NewProcess& p, const char* what, DWORD error) const {
+  Note(p.processId, p.found, what, error);
   return true;
+}
+
+void ProcessWatcher::Note(DWORD processId, ULONGLONG found, const char* what, DWORD error) const {
+  if (!journal_) return;
+  char line[160];
+  int length = std::snprintf(line, sizeof line, "pid=%lu %s", static_cast<unsigned long>(processId), what);
+  if (found && length > 0 && static_cast<std::size_t>(length) < sizeof line) {
+    length += std::snprintf(line + length, sizeof line - length, " after %llu ms",
+                            static_cast<unsigned long long>(GetTickCount64() - found));
+  }
+  if (error && length > 0 && static_cast<std::size_t>(length) < sizeof line) {
+    std::snprintf(line + length, sizeof line - length, " (error %lu)", static_cast<unsigned long>(error));
+  }
+  journal_(line);
 }
 
 }  // namespace palisor::placement

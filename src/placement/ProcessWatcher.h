@@ -7,7 +7,8 @@
 // process of the target set is first held at its program's entry point (EntryTrap), then gets
 // the library; several placements run at once, so that a slow one does not let other new
 // programs start unguarded. A program found before it started runs guarded from its first call;
-// one found later (it started within the last quarter second) is guarded from then on. A child
+// one found later (it started within the last quarter second) is guarded from then on. A program
+// whose placement outlasts the wait limit is let go on and guarded once the placement ends. A child
 // whose hooked parent placed the library already is placed again harmlessly: the second
 // placement gives its reference back, and hands the library this firewall's secret for it (the
 // parent's placement handed none). A placed process is registered in `secrets` and forgotten
@@ -17,6 +18,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <memory>
@@ -34,9 +36,17 @@ namespace palisor::placement {
 inline constexpr DWORD kWatchIntervalMs = 250;
 // How often the remembered processes are checked for having exited (one wait each).
 inline constexpr ULONGLONG kExitLookMs = 1000;
-// How long (looked at once a millisecond) a process too new to be held at its entry point is
-// waited for before the library is placed into it without holding it.
+// How long (looked at once a millisecond) a new process whose entry point cannot be held (another
+// holder holds it) is looked at before the library is placed into it without holding it. One
+// whose program image is not mapped yet is waited for (looked at every kLateLookMs after that)
+// up to the wait limit and the late placement's time together, and given up after that.
 inline constexpr ULONGLONG kEarlyLookMs = 200;
+inline constexpr DWORD kLateLookMs = 10;
+// A placement that has not ended within the wait limit lets its process go on (a program is held
+// at its entry point no longer than that) and is waited for this many wait limits more: on a busy
+// machine a new process may take that long to finish loading its libraries, and given up, it
+// would run unguarded for its whole life (the watcher does not come back to a process).
+inline constexpr ULONGLONG kLatePlacementLimits = 4;
 
 // The helper that places into the processes of the other width, and the target set code it is
 // given.
@@ -44,6 +54,10 @@ struct OtherWidthWatch {
   OtherWidthFiles files;
   std::int32_t targetSet;
 };
+
+// What the watcher did with a new process, one line each ("pid=N placed after M ms", "pid=N let
+// go, ...", "pid=N given up: ..."), for the diagnostics; called on the watcher's thread.
+using WatchJournal = std::function<void(const char* line)>;
 
 // The most new processes one helper run is given.
 inline constexpr std::size_t kMaxAdoptionsPerHelper = 64;
@@ -53,7 +67,7 @@ class ProcessWatcher {
   // `known`: the processes handled already.
   ProcessWatcher(HookLibraryLayout layout, hooking::TargetSet targets, const std::vector<DWORD>& known,
                  DWORD waitLimitMs, hooking::PlacementSecrets& secrets, FirewallIdentity firewall,
-                 std::optional<OtherWidthWatch> otherWidth = std::nullopt);
+                 std::optional<OtherWidthWatch> otherWidth = std::nullopt, WatchJournal journal = {});
   ~ProcessWatcher();  // stops the thread and waits for it; held processes are let go
   ProcessWatcher(const ProcessWatcher&) = delete;
   ProcessWatcher& operator=(const ProcessWatcher&) = delete;
@@ -66,9 +80,12 @@ class ProcessWatcher {
     HANDLE process;  // owned by `placement`
     std::unique_ptr<RemotePlacement> placement;
     std::unique_ptr<EntryTrap> trap;
-    ULONGLONG lookUntil;  // while the trap cannot be set yet
-    ULONGLONG deadline;   // set when the placement starts
+    ULONGLONG found;      // when the watcher found it
+    ULONGLONG lookUntil;  // the end of the early look
+    ULONGLONG deadline;   // for its image to be mapped; then for the placement (held, then let go)
     bool started = false;
+    bool letGo = false;  // the trap is released; the placement goes on
+    bool waitingForImage = false;  // noted as such
   };
 
   // A helper run placing into new processes of the other width.
@@ -90,6 +107,13 @@ class ProcessWatcher {
   void FinishHelpers();
   // Moves a new process on; true when it is done with.
   bool Advance(NewProcess& process);
+  // Holds it at its entry point and starts its placement, once its image is mapped; true when it
+  // is done with (ended, given up, or the placement could not start).
+  bool Begin(NewProcess& process);
+  // Notes how a new process was done with; true.
+  bool Done(const NewProcess& process, const char* what, DWORD error = 0) const;
+  // One line into the journal; `found` (0: none) gives the time since the process was found.
+  void Note(DWORD processId, ULONGLONG found, const char* what, DWORD error = 0) const;
   DWORD WaitTime() const;
 
   const HookLibraryLayout layout_;
@@ -104,6 +128,7 @@ class ProcessWatcher {
   std::vector<NewProcess> inFlight_;
   const std::optional<OtherWidthWatch> otherWidth_;
   std::vector<HelperAdoption> helpers_;
+  const WatchJournal journal_;
   HANDLE stop_ = nullptr;
   HANDLE thread_ = nullptr;
 };

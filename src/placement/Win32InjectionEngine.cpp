@@ -89,6 +89,7 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
     bool handled = false;
     PlacePass(ids, *layout, *targets, deadline, retry, handled);
     previous = now;
+    if (GetTickCount64() >= deadline) break;  // what is left goes to the watcher
     if (!retry.empty()) {
       Sleep(kRetryPauseMs);
       continue;
@@ -100,8 +101,11 @@ bool Win32InjectionEngine::PlaceHookLibrary(std::int32_t targetSet, const std::s
   if (placed && watchNewProcesses_) {
     std::optional<OtherWidthWatch> otherWidthWatch;
     if (otherWidth_) otherWidthWatch = OtherWidthWatch{*otherWidth_, targetSet};
-    watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, RunningProcessIds(), waitLimitMs, secrets_,
-                                                firewall_, std::move(otherWidthWatch));
+    // Known to the watcher: what the last pass saw. A program started since, one to be tried
+    // again and one whose placement ran out of time are new to it.
+    std::sort(retry.begin(), retry.end());
+    watcher_ = std::make_unique<ProcessWatcher>(*layout, *targets, NewProcessIds(previous, retry), waitLimitMs,
+                                                secrets_, firewall_, std::move(otherWidthWatch), watchJournal_);
   }
   return placed;
 }
@@ -136,6 +140,7 @@ void Win32InjectionEngine::PlacePass(const std::vector<DWORD>& ids, const HookLi
   for (std::size_t i = 0; i < placements.size(); ++i) {
     if (placements[i].Placed()) secrets_.Register(secrets[i].first, secrets[i].second);
     ++(placements[i].Placed() ? report_.succeeded : report_.failed);
+    if (placements[i].Error() == ERROR_TIMEOUT) retry.push_back(secrets[i].first);
   }
 }
 

@@ -7,9 +7,11 @@
 // start of the operation, then takes a new snapshot and handles the processes that were not in the
 // previous one, for at most five passes; a process that still exists but could not be opened (for
 // another reason than access) is tried again after a 10 ms pause. Then the process watcher takes
-// over the processes started later. The result is false when the target set is unknown, the
-// library cannot be found, or no process took the library while some should have; processes that
-// refuse access are left out without failing the operation.
+// over the processes started later, and those whose placement ran out of time (it waits for them
+// longer, see ProcessWatcher): they count as failed here, but are not given up. The result is
+// false when the target set is unknown, the library cannot be found, or no process took the
+// library while some should have; processes that refuse access are left out without failing the
+// operation.
 //
 // Every placement hands the library a PlacementHandover: this process's id and a fresh random
 // secret. A process is registered in Secrets() with its secret once its InstallHooks thread
@@ -80,6 +82,9 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   // The processes of the other width get that width's library from its helper, run for each
   // operation beside this engine's own work and within the same wait limit (by default none).
   void UseOtherWidth(std::optional<OtherWidthFiles> files) { otherWidth_ = std::move(files); }
+  // Where the watchers started from now on tell what they did with each new process (none by
+  // default).
+  void SetWatchJournal(WatchJournal journal) { watchJournal_ = std::move(journal); }
 
  private:
   std::optional<HookLibraryLayout> LayoutOf(const std::string& library) const;
@@ -95,6 +100,7 @@ class Win32InjectionEngine final : public platform::InjectionEngine {
   FirewallIdentity firewall_;
   bool watchNewProcesses_ = true;
   std::optional<OtherWidthFiles> otherWidth_;
+  WatchJournal watchJournal_;
   hooking::PlacementSecrets secrets_;  // declared before the watcher, which writes it
   std::unique_ptr<ProcessWatcher> watcher_;
   Report report_;

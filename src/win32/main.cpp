@@ -1,8 +1,10 @@
 // The program body of Palisor.exe: one copy only, the splash, the three windows in their order
 // (main window, network prompt, system prompt), then the message loop.
 #include <windows.h>
+
 #include <commctrl.h>
 
+#include <cstdio>
 #include <string>
 
 #include "core/app/Firewall.h"
@@ -70,6 +72,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand) {
   placement::Win32InjectionEngine injection(programDirectory);
   // On 64-bit Windows the processes of the other width get their library from its helper.
   injection.UseOtherWidth(placement::OtherWidthFilesIn(programDirectory));
+  // What the watcher did with each new program goes to the debugger's output, for diagnostics.
+  injection.SetWatchJournal([](const char* line) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Palisor watcher: %s\n", line);
+    OutputDebugStringA(text);
+  });
   app::Firewall firewall(
       {memory, clock, GetCurrentProcessId(), programDirectory, &packetFilter, &memory, &injection.Secrets()});
   g_firewall = &firewall;

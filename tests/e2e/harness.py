@@ -171,15 +171,28 @@ def end_leftovers():
 
 _hangs = []  # backtraces taken when a program outlived its time, for the next failure's evidence
 _runs = collections.deque(maxlen=40)  # the last programs run (to their end or killed), with their output
+_logs = collections.deque(maxlen=8)  # (name, text): the last logs of programs that ended, before they were deleted
 
 
-def note_run(command, outcome, out="", err=""):
-    """Keeps a program's run (its command, how it ended, the ends of its output) for the evidence
-    of a failure: what a test tool printed tells what its test only summed up."""
+def note_log(path):
+    """Keeps the text of a log that its owner is about to delete, for the evidence of a failure
+    (a test's fixture ends before its failure is recorded)."""
+    try:
+        _logs.append((path.name, path.read_bytes()))
+    except OSError:
+        pass
+
+
+def note_run(command, outcome, started, out="", err=""):
+    """Keeps a program's run (its command, when it started (time.monotonic()), how it ended and
+    how long it took, the ends of its output) for the evidence of a failure: what a test tool
+    printed tells what its test only summed up."""
     def tail(name, text):
         return "  %s: %s\n" % (name, text[-2000:].rstrip("\n")) if text else ""
-    _runs.append("$ %s\n  %s\n%s%s" % (" ".join(str(a) for a in command), outcome,
-                                        tail("stdout", out), tail("stderr", err)))
+    took = time.monotonic() - started
+    at = time.strftime("%H:%M:%S", time.gmtime(time.time() - took))
+    _runs.append("$ %s\n  started %s UTC, %s, took %.1f s\n%s%s" % (" ".join(str(a) for a in command), at, outcome,
+                                                                     took, tail("stdout", out), tail("stderr", err)))
 
 
 def backtraces(name):
@@ -205,8 +218,9 @@ def note_hang(program):
 
 def keep_evidence(test_id):
     """Keeps what shows why a test failed in EVIDENCE/<test id>/: a screenshot of the display, the
-    files of the program directories in use, the event logs of the fake firewalls running, the
-    prefix's programs and the last programs run with their output. Returns the folder."""
+    files of the program directories in use, the event logs and watcher journals of the fake
+    firewalls running or ended last, the prefix's programs and the last programs run with their
+    output. Returns the folder."""
     folder = EVIDENCE / "".join(c if c.isalnum() or c in "._-" else "_" for c in test_id)[:150]
     folder.mkdir(parents=True, exist_ok=True)
     subprocess.run(["import", "-display", session().env["DISPLAY"], "-window", "root", str(folder / "screen.png")],
@@ -214,6 +228,9 @@ def keep_evidence(test_id):
     for directory in ProgramDir.live:
         for path in directory.glob("*.txt"):
             shutil.copy2(path, folder / ("%s-%s" % (directory.name, path.name)))
+    for name, text in _logs:
+        (folder / name).write_bytes(text)
+    _logs.clear()
     for path in WORK.glob("hook-events-*.log"):
         shutil.copy2(path, folder / path.name)
     (folder / "runs.txt").write_text("".join(_runs))
@@ -253,6 +270,7 @@ def wine(args, timeout=60, check=False, input_text=None, env=None, note_hangs=Tr
         return [file.read().decode("latin-1", errors="replace") for file in (out, err)]
 
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        started = time.monotonic()
         process = subprocess.Popen(command, env=env or session().env, stdout=out, stderr=err,
                                    stdin=subprocess.PIPE if input_text is not None else subprocess.DEVNULL)
         try:
@@ -262,11 +280,11 @@ def wine(args, timeout=60, check=False, input_text=None, env=None, note_hangs=Tr
                 note_hang(Path(str(args[0])).name.upper())
             process.kill()
             process.wait()
-            note_run(command, "killed after %s s" % timeout, *texts())
+            note_run(command, "killed after %s s" % timeout, started, *texts())
             raise
         output = texts()
     result = subprocess.CompletedProcess(command, process.returncode, *output)
-    note_run(command, "exit code %d" % process.returncode, *output)
+    note_run(command, "exit code %d" % process.returncode, started, *output)
     if check:
         result.check_returncode()
     return result

@@ -13,7 +13,7 @@ import threading
 import time
 from pathlib import Path
 
-from harness import BIN, WORK, kill_programs, parse_fields, start_tool, tool, windows_path
+from harness import BIN, WORK, kill_programs, note_log, parse_fields, start_tool, tool, windows_path
 
 NETWORK_OPS = {"RECEIVE": 0, "SEND": 1, "RECVFROM": 2, "SENDTO": 3, "WSASEND": 4, "WSARECV": 5, "ACCEPT": 6,
                "CONNECT": 7, "BIND": 8}
@@ -86,7 +86,9 @@ class FakeFirewall:
         self.log = Path(name)
         self.control = self.log.with_suffix(".control")
         self.control.write_text("")
-        arguments = ["--log", windows_path(self.log), "--control", windows_path(self.control)] + list(args)
+        self.journal = self.log.with_suffix(".journal.log")  # what its watcher did: kept as evidence
+        arguments = ["--log", windows_path(self.log), "--control", windows_path(self.control),
+                     "--journal", windows_path(self.journal)] + list(args)
         if place:
             arguments = ["--place", windows_path(BIN)] + arguments
         if not window:
@@ -139,7 +141,9 @@ class FakeFirewall:
 
     def __exit__(self, *exc):
         self.stop()
-        for path in (self.log, self.control):
+        note_log(self.log)
+        note_log(self.journal)
+        for path in (self.log, self.control, self.journal):
             path.unlink(missing_ok=True)
 
 

@@ -1,6 +1,7 @@
 """The harness's own promise to a failing test: a program that outlives its time is killed, and
 what every thread of the prefix was doing then is kept for the failure's evidence, with the last
 programs run and what they printed."""
+import re
 import subprocess
 import tempfile
 import unittest
@@ -31,9 +32,12 @@ class EvidenceTest(unittest.TestCase):
             harness.wine([harness.TOOLS / "sleeper.exe", "600"], timeout=3, note_hangs=False)
         with tempfile.TemporaryDirectory() as evidence, mock.patch.object(harness, "EVIDENCE", Path(evidence)):
             runs = (harness.keep_evidence("test_harness.EvidenceTest.probe") / "runs.txt").read_text()
-        finished = runs.index("syscalls.exe getattr Z:\\no-such-file\n  exit code 0\n")
-        self.assertIn("  stdout: getattr i=0 result=0 error=2 hooked=0 last=2\n", runs[finished:])
-        self.assertRegex(runs[finished:], r"sleeper\.exe 600\n  killed after 3 s\n")
+        finished = re.search(r"syscalls\.exe getattr Z:\\no-such-file\n  started \d\d:\d\d:\d\d UTC, exit code 0, "
+                             r"took \d+\.\d s\n", runs)
+        self.assertTrue(finished, runs)
+        self.assertIn("  stdout: getattr i=0 result=0 error=2 hooked=0 last=2\n", runs[finished.start():])
+        self.assertRegex(runs[finished.start():],
+                         r"sleeper\.exe 600\n  started .* UTC, killed after 3 s, took [3-9]\.\d s\n")
 
 
 if __name__ == "__main__":

@@ -3,7 +3,7 @@
 //
 //   fakefirewall [--place DIR] [--net pass|drop] [--sys pass|drop] [--speed KBPS] [--busy N]
 //                [--drop-op CODE] [--drop-target TEXT] [--delay MS] [--log FILE] [--lifetime MS]
-//                [--control FILE]
+//                [--control FILE] [--journal FILE]
 //   fakefirewall --remove DIR      removes PalisorDLL.dll from every process and ends
 //   fakefirewall --place DIR --no-window --control FILE
 //                                  only places the library until the control file reads "stop";
@@ -20,6 +20,7 @@
 // --delay MS    waits that long in the handler before answering (with messages handled)
 // --log FILE    appends one line per event: "net op=O pid=P local=A:P remote=A:P len=N app=PATH
 //               payload=TEXT" or "sys op=O pid=P app=PATH target=TEXT"
+// --journal FILE appends what the placing watcher did with each new process, one line each
 // Prints "ready" once its window exists. Ends on WM_CLOSE or after --lifetime.
 #include <windows.h>
 
@@ -51,6 +52,7 @@ struct Options {
   std::string dropTarget;
   DWORD delayMs = 0;
   std::string logPath;
+  std::string journalPath;
   DWORD lifetimeMs = 0;
   bool noWindow = false;
 };
@@ -162,6 +164,7 @@ Options Parse(int argc, char** argv, Options o = {}) {
     else if (arg == "--drop-target") o.dropTarget = next();
     else if (arg == "--delay") o.delayMs = static_cast<DWORD>(std::atol(next().c_str()));
     else if (arg == "--log") o.logPath = next();
+    else if (arg == "--journal") o.journalPath = next();
     else if (arg == "--lifetime") o.lifetimeMs = static_cast<DWORD>(std::atol(next().c_str()));
     else if (arg == "--control") g_controlPath = next();
     else if (arg == "--no-window") o.noWindow = true;
@@ -202,6 +205,21 @@ void ReadControl(const Options& base) {
 }
 
 
+// An engine placing from `directory`; its watcher writes to the journal file when one is asked for.
+std::unique_ptr<placement::Win32InjectionEngine> MakeEngine(std::string directory) {
+  if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
+  auto engine = std::make_unique<placement::Win32InjectionEngine>(directory);
+  if (!g_options.journalPath.empty()) {
+    engine->SetWatchJournal([path = g_options.journalPath](const char* line) {
+      if (FILE* f = std::fopen(path.c_str(), "a")) {
+        std::fprintf(f, "%s\n", line);
+        std::fclose(f);
+      }
+    });
+  }
+  return engine;
+}
+
 void PrintReport(const char* operation, bool result, const placement::Win32InjectionEngine& engine) {
   const auto& r = engine.LastReport();
   std::printf("%s=%d succeeded=%u failed=%u refused=%u passes=%u\n", operation, result ? 1 : 0, r.succeeded, r.failed,
@@ -219,16 +237,14 @@ std::string ControlText() {
 }
 
 int PlaceWithoutWindow() {
-  std::string directory = g_options.placeDirectory;
-  if (directory.empty() || g_controlPath.empty()) return 1;
-  if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-  placement::Win32InjectionEngine engine(directory);
-  PrintReport("place", engine.PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
-                                               platform::kHookWaitLimitMs), engine);
+  if (g_options.placeDirectory.empty() || g_controlPath.empty()) return 1;
+  const auto engine = MakeEngine(g_options.placeDirectory);
+  PrintReport("place", engine->PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                                platform::kHookWaitLimitMs), *engine);
   std::printf("ready\n");
   while (ControlText().find("stop") == std::string::npos) Sleep(100);
-  PrintReport("remove", engine.RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
-                                                 platform::kHookWaitLimitMs), engine);
+  PrintReport("remove", engine->RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                                  platform::kHookWaitLimitMs), *engine);
   return 0;
 }
 
@@ -237,11 +253,9 @@ int PlaceWithoutWindow() {
 int main(int argc, char** argv) {
   setvbuf(stdout, nullptr, _IONBF, 0);
   if (argc == 3 && std::string(argv[1]) == "--remove") {
-    std::string directory = argv[2];
-    if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    placement::Win32InjectionEngine engine(directory);
-    PrintReport("remove", engine.RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
-                                                   platform::kHookWaitLimitMs), engine);
+    const auto engine = MakeEngine(argv[2]);
+    PrintReport("remove", engine->RemoveHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
+                                                    platform::kHookWaitLimitMs), *engine);
     return 0;
   }
   g_options = g_baseOptions = Parse(argc, argv);
@@ -262,9 +276,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<placement::Win32InjectionEngine> engine;
   if (!g_options.placeDirectory.empty()) {
-    std::string directory = g_options.placeDirectory;
-    if (directory.back() != '\\' && directory.back() != '/') directory += '\\';
-    engine = std::make_unique<placement::Win32InjectionEngine>(directory);
+    engine = MakeEngine(g_options.placeDirectory);
     PrintReport("place", engine->PlaceHookLibrary(platform::kHookTargetSet, platform::kHookLibraryName,
                                                   platform::kHookWaitLimitMs), *engine);
   }

@@ -3,6 +3,8 @@
 //   sleeper spawn COUNT [SECONDS]     starts COUNT waiting copies of itself without windows,
 //                                     prints their process ids on one line, and ends
 // Every copy ends by itself after SECONDS, so a test that forgets one leaves nothing behind.
+// With SLEEPER_START_MS=N in its environment, its start-up (the loading of its libraries, before
+// its entry point runs) lasts N milliseconds more: a program whose start is slow.
 // Under Wine the copies keep the caller's standard output open: a caller that reads it to its
 // end should send it to a file.
 // Exit code 1 when a copy could not be started.
@@ -46,7 +48,18 @@ int Spawn(unsigned long count, unsigned long seconds) {
   return result;
 }
 
+// Runs while the system loads the program, before its entry point, holding the loader's lock as
+// a slow library's start-up code does.
+void NTAPI SlowStart(PVOID, DWORD reason, PVOID) {
+  char text[16] = {};
+  if (reason == DLL_PROCESS_ATTACH && GetEnvironmentVariableA("SLEEPER_START_MS", text, sizeof text) > 0) {
+    Sleep(std::strtoul(text, nullptr, 10));
+  }
+}
+
 }  // namespace
+
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK sleeperSlowStart = SlowStart;
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IONBF, 0);

@@ -14,58 +14,20 @@
 #include "placement/ProcessSelection.h"
 #include "placement/RemotePlacement.h"
 #include "placement/Win32InjectionEngine.h"
+#include "win32/TestPrograms.h"
 
 namespace palisor::placement {
 namespace {
 
+using programs::BuildDirectory;
+using programs::LibraryPath;
+using programs::Sleeper;
+
 constexpr ULONGLONG kHelperEndsWithinMs = 30000;  // generous: a loaded machine
 
-std::string BuildDirectory() {  // build/<width>/ from build/<width>/tests/win32_tests.exe
-  char self[MAX_PATH] = {};
-  std::string path(self, GetModuleFileNameA(nullptr, self, MAX_PATH));
-  path.resize(path.find_last_of('\\'));
-  return path.substr(0, path.find_last_of('\\') + 1);
-}
-
 std::string HelperPath() { return BuildDirectory() + "bin\\" + (sizeof(void*) == 8 ? kHelper64 : kHelper32); }
-std::string LibraryPath() { return LayoutOfLibrary(BuildDirectory() + "bin\\PalisorDLL.dll").value().path; }
 
 hooking::PlacementHandover ThisFirewall() { return FirewallIdentity{GetCurrentProcessId(), "section 1"}.Handover(0); }
-
-// The waiting test tool, started (suspended when asked) for a minute at most.
-class Sleeper {
- public:
-  explicit Sleeper(bool suspended) {
-    const std::string path = BuildDirectory() + "tools\\sleeper.exe";
-    std::string commandLine = "\"" + path + "\" 60";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    started_ = CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                              CREATE_NO_WINDOW | (suspended ? CREATE_SUSPENDED : 0), nullptr, nullptr, &startup,
-                              &info_) != 0;
-  }
-  ~Sleeper() {
-    if (!started_) return;
-    TerminateProcess(info_.hProcess, 1);
-    WaitForSingleObject(info_.hProcess, 5000);
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
-  }
-  Sleeper(const Sleeper&) = delete;
-  Sleeper& operator=(const Sleeper&) = delete;
-
-  bool Started() const { return started_; }
-  DWORD Id() const { return info_.dwProcessId; }
-  DWORD ThreadId() const { return info_.dwThreadId; }
-  const PROCESS_INFORMATION& Info() const { return info_; }
-  // The first thread's suspend count before this resumes it once.
-  DWORD ResumeOnce() const { return ResumeThread(info_.hThread); }
-  bool Carries(const std::string& library) const { return FindModule(info_.dwProcessId, library) != 0; }
-
- private:
-  PROCESS_INFORMATION info_{};
-  bool started_ = false;
-};
 
 struct Outcome {
   hooking::HelperReport report;
